@@ -1,0 +1,97 @@
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <GL/glew.h>
+#include <SFML/Audio/Music.hpp>
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window.hpp>
+
+#include "audio.h"
+#include "camera.h"
+#include "globe.h"
+#include "render.h"
+
+const std::string windowTitle = "Quillmere";
+
+namespace {
+
+sf::ContextSettings contextSettings() {
+    sf::ContextSettings settings;
+    // The globe is drawn with the depth test, so the context needs a depth buffer:
+    // without one the far side shows through the near side.
+    settings.depthBits = 24;
+    settings.stencilBits = 0;
+    settings.antialiasingLevel = 4;
+    settings.majorVersion = 2;
+    settings.minorVersion = 0;
+    return settings;
+}
+
+}  // namespace
+
+int main() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    sf::Window window(sf::VideoMode(1280, 720, 32), windowTitle, sf::Style::Fullscreen,
+                      contextSettings());
+
+    if (glewInit() != GLEW_OK) {
+        std::cerr << "Failed ot init GLEW." << std::endl;
+        window.close();
+        return 1;
+    }
+    glEnable(GL_DEPTH_TEST);
+
+    std::vector<glm::vec3> positions;
+    std::vector<std::uint32_t> indices;
+    generateSphere(indices, positions);
+    applyFaults(positions);
+
+    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
+    glUseProgram(program);
+    const GLint mvpLocation = glGetUniformLocation(program, "mvp");
+
+    const glm::mat4 projection = buildProjection();
+
+    const GlobeMesh mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
+    sf::Texture texture;
+    loadTerrainTexture(texture, program);
+
+    std::optional<sf::Music> music;
+    if (audioOutputAvailable()) {
+        music.emplace();
+        (void)music->openFromFile("mellowsad beat.ogg");
+        music->setLoop(true);
+        music->play();
+    } else {
+        std::cerr << "No audio output could be opened; playing without music." << std::endl;
+    }
+
+    Camera camera;
+
+    while (window.isOpen()) {
+        sf::Event event;
+        while (window.pollEvent(event)) {
+            if (event.type == sf::Event::Closed) {
+                window.close();
+            } else {
+                handleCameraEvent(camera, event);
+            }
+        }
+        // Nothing is drawn once the window has been asked to close.
+        if (!window.isOpen()) break;
+
+        uploadMvp(mvpLocation, advanceCamera(camera, projection));
+        drawGlobe(mesh, texture);
+        window.display();
+    }
+
+    // Scope ends in reverse order of declaration: the music stops first, then the
+    // texture, the index and position lists, and last the window with its context.
+    return 0;
+}

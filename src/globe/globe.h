@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <glm/vec3.hpp>
+
+// The globe before it reaches the GPU: a sphere grid of gridSize x gridSize points
+// and the triangle list that joins them, then pushed in and out by random plane cuts.
+
+inline constexpr int gridSize = 512;
+inline constexpr int faultCount = 1000;
+inline constexpr float faultScale = 1.0012f;
+
+// Appends gridSize * gridSize unit-sphere points and six indices per point.
+void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);
+
+// A uniform random direction built from two draws of rand().
+glm::vec3 randomUnitVector();
+
+// The same direction from two given draws (each in [0, RAND_MAX]).
+glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
+
+// Cuts the globe faultCount times through its centre: points on the positive side of
+// each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.
+void applyFaults(std::vector<glm::vec3>& positions);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <GL/glew.h>
+#include <SFML/Graphics/Texture.hpp>
+#include <glm/vec3.hpp>
+
+// The two stages of the globe's shading: the vertex stage places a point with `mvp`
+// and hands on its distance from the centre as `height`; the fragment stage maps
+// that height onto the first row of the colour ramp.
+extern const std::string vertexShaderSource;
+extern const std::string fragmentShaderSource;
+
+// Compiles one stage; a failed compile writes the driver's log to standard error.
+// The shader name is returned either way.
+GLuint compileShader(GLenum type, std::string source);
+
+// Builds, links and returns the program; a failed link writes its log to standard
+// error and the program is returned all the same. The two shaders are deleted.
+GLuint createProgram(std::string vertexSource, std::string fragmentSource);
+
+// The globe's GPU copies. Without vertex array objects `vertexArray` stays 0 and the
+// draw binds the buffers and the attribute itself.
+struct GlobeMesh {
+    GLuint vertexArray = 0;
+    GLuint vertexBuffer = 0;
+    GLuint indexBuffer = 0;
+    GLsizei indexCount = 0;
+};
+
+// True when the driver offers vertex array objects (OpenGL 3.0 or the extension).
+bool vertexArraysAvailable();
+
+// Uploads both lists once, with static usage.
+GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
+                      const std::vector<glm::vec3>& positions, bool useVertexArrays);
+
+// Loads "terrain.png" into the texture (a missing file leaves it empty and the globe
+// samples black) and points the program's sampler at texture unit 0.
+void loadTerrainTexture(sf::Texture& texture, GLuint program);
+
+// Clears colour and depth and draws the whole globe with the ramp texture.
+void drawGlobe(const GlobeMesh& mesh, const sf::Texture& texture);

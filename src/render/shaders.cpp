@@ -1,0 +1,24 @@
+#include "render.h"
+
+// The texts declare GLSL 1.20 so that they also build on an OpenGL 2.1 context, and
+// therefore use only what 1.20 defines: `attribute`, `varying` and `texture2D`. The
+// attribute is bound to location 0 by name before the program links.
+
+const std::string vertexShaderSource =
+    "#version 120\n"
+    "attribute vec3 position;"
+    "uniform mat4 mvp;"
+    "varying float height;"
+    "void main() {"
+    "    gl_Position = mvp * vec4(position, 1.0);"
+    "    height = length(position);"
+    "}";
+
+const std::string fragmentShaderSource =
+    "#version 120\n"
+    "varying float height;"
+    "uniform sampler2D terrainTexture;"
+    "void main() {"
+    "    float texCoord = (clamp(height, 0.96, 1.04) - 0.96) / (1.04 - 0.96);"
+    "    gl_FragColor = texture2D(terrainTexture, vec2(texCoord, 0.0));"
+    "}";

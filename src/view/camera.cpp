@@ -1,0 +1,96 @@
+#include "camera.h"
+
+#include <cmath>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "constants.h"
+
+namespace {
+
+// Degrees to radians through pi rounded to a float, divided by 180.
+constexpr double radiansPerDegree = 0.017453293005625408;
+constexpr float framesPerSpeedUnit = 60.0f;
+constexpr float wheelStep = 0.125f;
+constexpr float maxPitch = 90.0f;
+
+constexpr float fieldOfView = 45.0f;
+// 16:9 as a float, fixed rather than read from the window.
+constexpr float aspect = 1.7777778f;
+constexpr float nearPlane = 0.1f;
+constexpr float farPlane = 100.0f;
+
+float toRadians(float degrees) {
+    return static_cast<float>(degrees * radiansPerDegree);
+}
+
+}  // namespace
+
+void handleCameraEvent(Camera& camera, const sf::Event& event) {
+    switch (event.type) {
+        case sf::Event::KeyPressed:
+            // A press sets the speed rather than adding to it, so key repeat is harmless.
+            switch (event.key.code) {
+                case sf::Keyboard::Left: camera.yawSpeed = pi; break;
+                case sf::Keyboard::Right: camera.yawSpeed = -pi; break;
+                case sf::Keyboard::Up: camera.pitchSpeed = pi; break;
+                case sf::Keyboard::Down: camera.pitchSpeed = -pi; break;
+                default: break;
+            }
+            break;
+        case sf::Event::KeyReleased:
+            // Releasing either key of a pair stops that axis.
+            switch (event.key.code) {
+                case sf::Keyboard::Left:
+                case sf::Keyboard::Right: camera.yawSpeed = 0.0f; break;
+                case sf::Keyboard::Up:
+                case sf::Keyboard::Down: camera.pitchSpeed = 0.0f; break;
+                default: break;
+            }
+            break;
+        case sf::Event::MouseWheelScrolled:
+            // SFML also sends the older MouseWheelMoved for every notch; only this one
+            // is counted, so a notch moves the eye once.
+            if (event.mouseWheelScroll.wheel == sf::Mouse::VerticalWheel) {
+                camera.distance = static_cast<float>(
+                    camera.distance - static_cast<double>(event.mouseWheelScroll.delta) * wheelStep);
+            }
+            break;
+        default: break;
+    }
+}
+
+glm::mat4 buildProjection() {
+    const float halfAngle = fieldOfView * 0.5f;
+    const float tangent = static_cast<float>(std::tan(toRadians(halfAngle)));
+    const float range = static_cast<float>(static_cast<double>(tangent) * nearPlane);
+    const float left = static_cast<float>(-static_cast<double>(range) * aspect);
+    const float right = static_cast<float>(static_cast<double>(range) * aspect);
+    const float bottom = -range;
+    const float top = range;
+
+    glm::mat4 projection(0.0f);
+    projection[0][0] = static_cast<float>(2.0 * nearPlane / (static_cast<double>(right) - left));
+    projection[1][1] = static_cast<float>(2.0 * nearPlane / (static_cast<double>(top) - bottom));
+    projection[2][2] = static_cast<float>(-(static_cast<double>(farPlane) + nearPlane) /
+                                          (static_cast<double>(farPlane) - nearPlane));
+    projection[2][3] = -1.0f;
+    projection[3][2] = static_cast<float>(-(2.0 * farPlane * nearPlane) /
+                                          (static_cast<double>(farPlane) - nearPlane));
+    return projection;
+}
+
+glm::mat4 advanceCamera(Camera& camera, const glm::mat4& projection) {
+    const float pitchStep = camera.pitchSpeed / framesPerSpeedUnit;
+    const float yawStep = camera.yawSpeed / framesPerSpeedUnit;
+    camera.yaw += yawStep;
+    // A step that would take the pitch past a pole is refused, not clamped.
+    const float candidatePitch = camera.pitch + pitchStep;
+    if (candidatePitch >= -maxPitch && candidatePitch <= maxPitch) camera.pitch = candidatePitch;
+
+    glm::mat4 model = glm::rotate(glm::mat4(1.0f), toRadians(camera.pitch), glm::vec3(1, 0, 0));
+    model = glm::rotate(model, toRadians(camera.yaw), glm::vec3(0, 1, 0));
+    const glm::mat4 view = glm::lookAt(glm::vec3(0, 0, camera.distance), glm::vec3(0, 0, 0),
+                                       glm::vec3(0, 1, 0));
+    return (projection * view) * model;
+}

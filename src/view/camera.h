@@ -1,0 +1,27 @@
+#pragma once
+
+#include <GL/glew.h>
+#include <SFML/Window/Event.hpp>
+#include <glm/mat4x4.hpp>
+
+// The orbit camera: the eye sits on the +z axis looking at the centre, and the globe
+// turns under it. Angles are in degrees, speeds in degrees per 60 frames.
+struct Camera {
+    float distance = 3.0f;
+    float yaw = 0.0f;
+    float pitch = 0.0f;
+    float yawSpeed = 0.0f;
+    float pitchSpeed = 0.0f;
+};
+
+// Arrow keys set or stop a turn; the wheel moves the eye. Other events change nothing.
+void handleCameraEvent(Camera& camera, const sf::Event& event);
+
+// The fixed perspective projection, built once.
+glm::mat4 buildProjection();
+
+// Advances the camera by one frame and returns projection * view * model.
+glm::mat4 advanceCamera(Camera& camera, const glm::mat4& projection);
+
+// Writes the matrix into the current program's `mvp` uniform.
+void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
