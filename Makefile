@@ -5,18 +5,23 @@ BUILD_DIR := build
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb faketime
-BENCH_PACKAGES := $(BUILD_PACKAGES) libx11-dev libxtst-dev xvfb
+# The tests, the benchmark and the screenshot drive the real window on a virtual screen.
+DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb faketime
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
-.PHONY: all build run test bench screenshot clean
+.PHONY: all build dev-build run test bench screenshot clean
 
 all: build
 
 build:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
-	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_TESTS=OFF -DQUILLMERE_BENCH=OFF >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_DEV_TOOLS=OFF >/dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+dev-build:
+	@tools/install-deps.sh $(DEV_PACKAGES)
+	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_DEV_TOOLS=ON >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The viewer reads its colour ramp and music from the working directory.
@@ -27,11 +32,18 @@ run: build
 	fi
 	@cd assets && ../$(APP)
 
-test:
-	@tools/install-deps.sh $(TEST_PACKAGES)
-	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_TESTS=ON -DQUILLMERE_BENCH=OFF >/dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+test: dev-build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Figures only, never pass or fail: the globe build against the plain loop, the draw
+# rate and the start-up split on the software renderer.
+bench: dev-build
+	@$(BUILD_DIR)/bench/globe_bench
+	@cd assets && ../tests/with-xvfb.sh ../$(BUILD_DIR)/bench/draw_bench
+
+# Runs the real viewer on a virtual screen and saves its first globe frame as a PNG.
+screenshot: dev-build
+	@tests/with-xvfb.sh $(BUILD_DIR)/tools/screenshot $(APP) assets out/screenshot.png
 
 clean:
 	rm -rf $(BUILD_DIR)
