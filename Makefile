@@ -43,6 +43,7 @@ bench: dev-build
 
 # Runs the real viewer on a virtual screen and saves its first globe frame as a PNG.
 screenshot: dev-build
+	@mkdir -p out
 	@tests/with-xvfb.sh $(BUILD_DIR)/tools/screenshot $(APP) assets out/screenshot.png
 
 clean:
