@@ -2,14 +2,11 @@
 
 #include <cmath>
 
-#include <glm/gtc/matrix_transform.hpp>
-
 #include "constants.h"
+#include "matrix_math.h"
 
 namespace {
 
-// Degrees to radians through pi rounded to a float, divided by 180.
-constexpr double radiansPerDegree = 0.017453293005625408;
 constexpr float framesPerSpeedUnit = 60.0f;
 constexpr float wheelStep = 0.125f;
 constexpr float maxPitch = 90.0f;
@@ -19,10 +16,6 @@ constexpr float fieldOfView = 45.0f;
 constexpr float aspect = 1.7777778f;
 constexpr float nearPlane = 0.1f;
 constexpr float farPlane = 100.0f;
-
-float toRadians(float degrees) {
-    return static_cast<float>(degrees * radiansPerDegree);
-}
 
 }  // namespace
 
@@ -53,7 +46,8 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
             // is counted, so a notch moves the eye once.
             if (event.mouseWheelScroll.wheel == sf::Mouse::VerticalWheel) {
                 camera.distance = static_cast<float>(
-                    camera.distance - static_cast<double>(event.mouseWheelScroll.delta) * wheelStep);
+                    camera.distance -
+                    static_cast<double>(event.mouseWheelScroll.delta) * wheelStep);
             }
             break;
         default: break;
@@ -62,7 +56,8 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
 
 glm::mat4 buildProjection() {
     const float halfAngle = fieldOfView * 0.5f;
-    const float tangent = static_cast<float>(std::tan(toRadians(halfAngle)));
+    const float tangent =
+        static_cast<float>(std::tan(static_cast<double>(degreesToRadians(halfAngle))));
     const float range = static_cast<float>(static_cast<double>(tangent) * nearPlane);
     const float left = static_cast<float>(-static_cast<double>(range) * aspect);
     const float right = static_cast<float>(static_cast<double>(range) * aspect);
@@ -88,9 +83,9 @@ glm::mat4 advanceCamera(Camera& camera, const glm::mat4& projection) {
     const float candidatePitch = camera.pitch + pitchStep;
     if (candidatePitch >= -maxPitch && candidatePitch <= maxPitch) camera.pitch = candidatePitch;
 
-    glm::mat4 model = glm::rotate(glm::mat4(1.0f), toRadians(camera.pitch), glm::vec3(1, 0, 0));
-    model = glm::rotate(model, toRadians(camera.yaw), glm::vec3(0, 1, 0));
-    const glm::mat4 view = glm::lookAt(glm::vec3(0, 0, camera.distance), glm::vec3(0, 0, 0),
-                                       glm::vec3(0, 1, 0));
-    return (projection * view) * model;
+    glm::mat4 model = rotateMatrix(glm::mat4(1.0f), camera.pitch, glm::vec3(1, 0, 0));
+    model = rotateMatrix(model, camera.yaw, glm::vec3(0, 1, 0));
+    const glm::mat4 view =
+        lookAtMatrix(glm::vec3(0, 0, camera.distance), glm::vec3(0, 0, 0), glm::vec3(0, 1, 0));
+    return multiplyMatrices(multiplyMatrices(projection, view), model);
 }
