@@ -1,0 +1,104 @@
+// Prints how long the viewer takes from start to its first globe frame, split into its
+// stages, and how many frames per second it then draws, on whatever OpenGL driver the
+// display offers. Run it with the assets as the working directory.
+
+#include <GL/glew.h>
+
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window.hpp>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "camera.h"
+#include "constants.h"
+#include "globe.h"
+#include "render.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr unsigned reliefSeed = 1;
+constexpr int timedFrames = 30;
+
+// The viewer's own window: fullscreen 1280 x 720, 24-bit depth, 4 samples, OpenGL 2.0.
+constexpr unsigned screenWidth = 1280;
+constexpr unsigned screenHeight = 720;
+constexpr unsigned bitsPerPixel = 32;
+constexpr unsigned depthBits = 24;
+constexpr unsigned stencilBits = 0;
+constexpr unsigned antialiasingLevel = 4;
+constexpr unsigned majorVersion = 2;
+constexpr unsigned minorVersion = 0;
+
+double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+}  // namespace
+
+int main() {
+    const Clock::time_point start = Clock::now();
+    sf::Window window(
+        sf::VideoMode(screenWidth, screenHeight, bitsPerPixel), "Quillmere", sf::Style::Fullscreen,
+        sf::ContextSettings(depthBits, stencilBits, antialiasingLevel, majorVersion, minorVersion));
+    if (glewInit() != GLEW_OK) {
+        std::fprintf(stderr, "no OpenGL entry points\n");
+        return 1;
+    }
+    glEnable(GL_DEPTH_TEST);
+    const Clock::time_point contextReady = Clock::now();
+
+    // A fixed seed keeps the relief, and so the work, the same from run to run.
+    std::srand(reliefSeed);
+    std::vector<glm::vec3> positions;
+    std::vector<std::uint32_t> indices;
+    generateSphere(indices, positions);
+    applyFaults(positions);
+    const Clock::time_point globeReady = Clock::now();
+
+    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
+    glUseProgram(program);
+    const GLint mvpLocation = glGetUniformLocation(program, "mvp");
+    const glm::mat4 projection = buildProjection();
+    const bool useVertexArrays = vertexArraysAvailable();
+    const GlobeMesh mesh = uploadGlobe(indices, positions, useVertexArrays);
+    sf::Texture texture;
+    loadTerrainTexture(texture, program);
+    Camera camera;
+    uploadMvp(mvpLocation, advanceCamera(camera, projection));
+    drawGlobe(mesh, texture);
+    window.display();
+    glFinish();
+    const Clock::time_point firstFrame = Clock::now();
+
+    // The globe turns as if Left were held, so every frame has a new matrix.
+    camera.yawSpeed = pi;
+    const Clock::time_point loopStart = Clock::now();
+    for (int frame = 0; frame < timedFrames; ++frame) {
+        uploadMvp(mvpLocation, advanceCamera(camera, projection));
+        drawGlobe(mesh, texture);
+        window.display();
+    }
+    glFinish();
+    const double loopMilliseconds = millisecondsBetween(loopStart, Clock::now());
+
+    const sf::ContextSettings settings = window.getSettings();
+    std::printf("renderer: %s, OpenGL %s, %u depth bits, %u samples, vertex arrays %s\n",
+                reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                reinterpret_cast<const char*>(glGetString(GL_VERSION)), settings.depthBits,
+                settings.antialiasingLevel, useVertexArrays ? "used" : "not offered");
+    std::printf("start to first globe frame: %8.1f ms\n", millisecondsBetween(start, firstFrame));
+    std::printf("  window and context:       %8.1f ms\n", millisecondsBetween(start, contextReady));
+    std::printf("  globe generation:         %8.1f ms\n",
+                millisecondsBetween(contextReady, globeReady));
+    std::printf("  program, upload, texture and first draw: %8.1f ms\n",
+                millisecondsBetween(globeReady, firstFrame));
+    std::printf("draw at %ux%u: %d frames in %.1f ms, %.2f frames per second\n", screenWidth,
+                screenHeight, timedFrames, loopMilliseconds,
+                timedFrames * 1000.0 / loopMilliseconds);
+    return 0;
+}
