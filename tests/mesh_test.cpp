@@ -5,6 +5,7 @@
 
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <set>
@@ -69,7 +70,7 @@ void inTerrainDirectory(const sf::Image* terrain, const std::function<void()>& a
 }
 
 // The viewer's set-up after the window: depth test, program, start camera, texture.
-GLuint prepareViewerState(sf::Texture& texture) {
+void prepareViewerState(sf::Texture& texture) {
     glEnable(GL_DEPTH_TEST);
     glClearColor((clearColour >> 24) / 255.0f, (clearColour >> 16 & 0xFF) / 255.0f,
                  (clearColour >> 8 & 0xFF) / 255.0f, 1.0f);
@@ -78,7 +79,6 @@ GLuint prepareViewerState(sf::Texture& texture) {
     Camera camera;
     uploadMvp(glGetUniformLocation(program, "mvp"), advanceCamera(camera, buildProjection()));
     loadTerrainTexture(texture, program);
-    return program;
 }
 
 void forgetBindings() {
