@@ -1,7 +1,20 @@
-#include "globe.h"
-
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <system_error>
+#include <thread>
+
+#include "globe.h"
+#include "relief_kernels.h"
+
+namespace {
+
+// Below this many positions a thread costs more than it saves.
+constexpr std::size_t smallestShare = 4096;
+
+using FaultKernel = void (*)(glm::vec3*, std::size_t, const glm::vec3*, std::size_t);
+
+}  // namespace
 
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
     // 2 pi rounded to a float, read as that float.
@@ -24,17 +37,31 @@ glm::vec3 randomUnitVector() {
 }
 
 void applyFaults(std::vector<glm::vec3>& positions) {
-    for (int pass = 0; pass < faultCount; ++pass) {
-        const glm::vec3 d = randomUnitVector();
-        for (glm::vec3& p : positions) {
-            const float s = static_cast<float>(
-                (static_cast<double>(p.y) * d.y + static_cast<double>(p.x) * d.x) +
-                static_cast<double>(p.z) * d.z);
-            if (s > 0) {
-                p *= faultScale;
-            } else {
-                p /= faultScale;
-            }
+    // Nothing else draws while the passes run, so drawing every direction up front takes
+    // the same numbers in the same order as drawing one at the start of each pass.
+    std::vector<glm::vec3> directions(faultCount);
+    for (glm::vec3& d : directions) d = randomUnitVector();
+
+    // Each position meets the passes on its own, so the list splits into independent
+    // shares that may run side by side.
+    const FaultKernel kernel = avx2Available() ? applyFaultsAvx2 : applyFaultsPortable;
+    const std::size_t count = positions.size();
+    const std::size_t threadCount = std::clamp<std::size_t>(
+        std::min<std::size_t>(std::thread::hardware_concurrency(), count / smallestShare), 1, 64);
+    const std::size_t blocks = (count + faultBlockSize - 1) / faultBlockSize;
+    const std::size_t shareSize = (blocks + threadCount - 1) / threadCount * faultBlockSize;
+
+    std::vector<std::thread> helpers;
+    for (std::size_t start = shareSize; start < count; start += shareSize) {
+        const std::size_t size = std::min(shareSize, count - start);
+        try {
+            helpers.emplace_back(kernel, positions.data() + start, size, directions.data(),
+                                 directions.size());
+        } catch (const std::system_error&) {
+            // No thread to be had: the share is done here instead, to the same bytes.
+            kernel(positions.data() + start, size, directions.data(), directions.size());
         }
     }
+    kernel(positions.data(), std::min(shareSize, count), directions.data(), directions.size());
+    for (std::thread& helper : helpers) helper.join();
 }
