@@ -128,24 +128,32 @@ AVX2_FMA inline void scale(EightPositions& p, __m256 shrinkSigns, const Scales& 
     p.z = divideByFaultScale(p.z, high, low);
 }
 
+using BlockCoordinates = float[3][faultBlockSize];
+
+AVX2_FMA inline EightPositions loadGroup(const BlockCoordinates& coordinates, int first) {
+    return {_mm256_load_ps(&coordinates[0][first]), _mm256_load_ps(&coordinates[1][first]),
+            _mm256_load_ps(&coordinates[2][first])};
+}
+
+AVX2_FMA inline void storeGroup(BlockCoordinates& coordinates, int first, const EightPositions& p) {
+    _mm256_store_ps(&coordinates[0][first], p.x);
+    _mm256_store_ps(&coordinates[1][first], p.y);
+    _mm256_store_ps(&coordinates[2][first], p.z);
+}
+
 // All passes over one block, its coordinates held in registers throughout: three groups
 // of eight keep both vector units busy while each group waits on its own results.
 AVX2_FMA void runBlock(glm::vec3* block, const glm::vec3* directions, std::size_t directionCount,
                        float dotErrorBound) {
-    alignas(32) float coordinates[3][faultBlockSize];
+    alignas(32) BlockCoordinates coordinates;
     for (std::size_t i = 0; i < faultBlockSize; ++i) {
         coordinates[0][i] = block[i].x;
         coordinates[1][i] = block[i].y;
         coordinates[2][i] = block[i].z;
     }
-    EightPositions a = {_mm256_load_ps(&coordinates[0][0]), _mm256_load_ps(&coordinates[1][0]),
-                        _mm256_load_ps(&coordinates[2][0])};
-    EightPositions b = {_mm256_load_ps(&coordinates[0][lanes]),
-                        _mm256_load_ps(&coordinates[1][lanes]),
-                        _mm256_load_ps(&coordinates[2][lanes])};
-    EightPositions c = {_mm256_load_ps(&coordinates[0][2 * lanes]),
-                        _mm256_load_ps(&coordinates[1][2 * lanes]),
-                        _mm256_load_ps(&coordinates[2][2 * lanes])};
+    EightPositions a = loadGroup(coordinates, 0);
+    EightPositions b = loadGroup(coordinates, lanes);
+    EightPositions c = loadGroup(coordinates, 2 * lanes);
 
     const Scales scales = {
         _mm256_set1_ps(faultScale), _mm256_set1_ps(reciprocalHigh), _mm256_set1_ps(reciprocalLow),
@@ -166,6 +174,7 @@ AVX2_FMA void runBlock(glm::vec3* block, const glm::vec3* directions, std::size_
             dotsB = exactShrinkSigns(b, d);
             dotsC = exactShrinkSigns(c, d);
         }
+        // The next pass's sums are taken before this pass scales, so both run side by side.
         const glm::vec3& next = directions[std::min(pass + 1, directionCount - 1)];
         const __m256 nextA = floatDots(a, next);
         const __m256 nextB = floatDots(b, next);
@@ -178,15 +187,9 @@ AVX2_FMA void runBlock(glm::vec3* block, const glm::vec3* directions, std::size_
         dotsC = nextC;
     }
 
-    _mm256_store_ps(&coordinates[0][0], a.x);
-    _mm256_store_ps(&coordinates[1][0], a.y);
-    _mm256_store_ps(&coordinates[2][0], a.z);
-    _mm256_store_ps(&coordinates[0][lanes], b.x);
-    _mm256_store_ps(&coordinates[1][lanes], b.y);
-    _mm256_store_ps(&coordinates[2][lanes], b.z);
-    _mm256_store_ps(&coordinates[0][2 * lanes], c.x);
-    _mm256_store_ps(&coordinates[1][2 * lanes], c.y);
-    _mm256_store_ps(&coordinates[2][2 * lanes], c.z);
+    storeGroup(coordinates, 0, a);
+    storeGroup(coordinates, lanes, b);
+    storeGroup(coordinates, 2 * lanes, c);
     for (std::size_t i = 0; i < faultBlockSize; ++i) {
         block[i] = {coordinates[0][i], coordinates[1][i], coordinates[2][i]};
     }
