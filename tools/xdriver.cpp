@@ -154,6 +154,24 @@ std::optional<RgbImage> waitForPictureChange(const ProgramRun& run, const RgbIma
     return std::nullopt;
 }
 
+std::optional<RgbImage> waitForStillPicture(const ProgramRun& run, double stillSeconds,
+                                            double timeoutSeconds) {
+    const auto deadline = deadlineAfter(timeoutSeconds);
+    RgbImage still = grabScreen(run);
+    auto stillSince = Clock::now();
+    while (Clock::now() < deadline) {
+        std::this_thread::sleep_for(pollInterval);
+        RgbImage now = grabScreen(run);
+        if (now.pixels != still.pixels) {
+            still = std::move(now);
+            stillSince = Clock::now();
+        } else if (Clock::now() - stillSince >= std::chrono::duration<double>(stillSeconds)) {
+            return still;
+        }
+    }
+    return std::nullopt;
+}
+
 void setKey(const ProgramRun& run, KeySym key, bool down) {
     movePointerToCentre(run);
     XTestFakeKeyEvent(run.display, XKeysymToKeycode(run.display, key), down ? True : False,

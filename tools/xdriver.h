@@ -64,6 +64,10 @@ Rgb pixelAt(const RgbImage& image, int x, int y);
 std::optional<RgbImage> waitForPictureChange(const ProgramRun& run, const RgbImage& before,
                                              double timeoutSeconds);
 
+// Polls the screen until it has stayed the same for `stillSeconds`; empty on timeout.
+std::optional<RgbImage> waitForStillPicture(const ProgramRun& run, double stillSeconds,
+                                            double timeoutSeconds);
+
 // Presses or releases one key, given as an X key symbol (XK_Left, XK_Escape, ...).
 void setKey(const ProgramRun& run, KeySym key, bool down);
 void tapKey(const ProgramRun& run, KeySym key);
