@@ -15,11 +15,12 @@ void applyFaultsPortable(glm::vec3* positions, std::size_t count, const glm::vec
 bool avx2Available();
 
 // Eight positions per vector, a float dot product trusted only beyond its error bound.
-// Stretches whose sizes the fast path was not proven for go through the portable path.
+// Blocks holding coordinates of a size the fast path was not proven for, and the tail
+// after the last whole block, go through the portable path.
 void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
                      std::size_t directionCount);
 
-// Positions are handed to a thread in whole blocks of this many.
+// The fast path works on blocks of this many positions; threads get whole blocks.
 inline constexpr std::size_t faultBlockSize = 24;
 
 // The fast path divides by faultScale without a divide instruction. That scaling rounds
