@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <glm/geometric.hpp>
 #include <vector>
 
 #include "globe.h"
@@ -10,100 +11,50 @@ namespace {
 
 constexpr std::uint32_t pointCount = gridSize * gridSize;
 
-struct Grid {
-    std::vector<std::uint32_t> indices;
-    std::vector<glm::vec3> positions;
-};
-
-const Grid& grid() {
-    static const Grid built = [] {
-        Grid g;
-        generateSphere(g.indices, g.positions);
-        return g;
-    }();
-    return built;
+glm::vec3 point(const std::vector<glm::vec3>& positions, int row, int column) {
+    return positions[row * gridSize + column];
 }
 
 }  // namespace
 
-TEST(Grid, CountsAndIndexRange) {
-    EXPECT_EQ(grid().positions.size(), pointCount);
-    ASSERT_EQ(grid().indices.size(), 6u * pointCount);
-    EXPECT_LT(*std::max_element(grid().indices.begin(), grid().indices.end()), pointCount);
-}
-
 TEST(Grid, TrianglesJoinNeighboursAndWrapBothWays) {
-    const auto& indices = grid().indices;
-    const std::vector<std::uint32_t> first(indices.begin(), indices.begin() + 6);
-    EXPECT_EQ(first, (std::vector<std::uint32_t>{0, 1, 512, 512, 1, 513}));
-
+    std::vector<std::uint32_t> indices{7};  // the grid appends; it never clears
+    std::vector<glm::vec3> positions;
+    generateSphere(indices, positions);
+    ASSERT_EQ(indices.size(), 1 + 6 * pointCount);
+    EXPECT_EQ(positions.size(), pointCount);
+    EXPECT_EQ(std::vector<std::uint32_t>(indices.begin(), indices.begin() + 7),
+              (std::vector<std::uint32_t>{7, 0, 1, 512, 512, 1, 513}));
     // The last cell joins the last row and column back to the first ones.
-    const std::vector<std::uint32_t> last(indices.end() - 6, indices.end());
-    EXPECT_EQ(last, (std::vector<std::uint32_t>{262143, 261632, 511, 511, 261632, 0}));
-
-    // The last cell of row 0 wraps to column 0 of rows 0 and 1.
-    const std::size_t rowEnd = 6 * 511;
-    EXPECT_EQ(indices[rowEnd + 1], 0u);
-    EXPECT_EQ(indices[rowEnd + 5], 512u);
+    EXPECT_EQ(std::vector<std::uint32_t>(indices.end() - 6, indices.end()),
+              (std::vector<std::uint32_t>{262143, 261632, 511, 511, 261632, 0}));
+    EXPECT_LT(*std::max_element(indices.begin(), indices.end()), pointCount);
 }
 
-TEST(Grid, PointsLieOnTheUnitSphere) {
-    const auto& positions = grid().positions;
-    for (int j = 0; j < gridSize; ++j) {
-        EXPECT_EQ(positions[j].y, 1.0f) << "column " << j;
-        EXPECT_EQ(std::abs(positions[j].x), 0.0f);
-        EXPECT_EQ(std::abs(positions[j].z), 0.0f);
+TEST(Grid, PointsLieOnTheUnitSphereWithPolesOnTheYAxis) {
+    std::vector<std::uint32_t> indices;
+    std::vector<glm::vec3> positions;
+    generateSphere(indices, positions);
+    for (int column = 0; column < gridSize; ++column) {
+        EXPECT_EQ(point(positions, 0, column), glm::vec3(0, 1, 0)) << column;
+        EXPECT_NEAR(point(positions, 256, column).y, -1.0f, 3e-6f) << column;
     }
-    const glm::vec3 equator = positions[128 * gridSize];
-    EXPECT_FLOAT_EQ(equator.x, 1.0f);
-    EXPECT_NEAR(equator.y, 0.0f, 1e-5f);
-    EXPECT_EQ(equator.z, 0.0f);
-
-    float worstError = 0.0f;
-    for (const glm::vec3& p : positions) {
-        const double length = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
-        worstError = std::max(worstError, float(std::abs(length - 1.0)));
-    }
-    EXPECT_LT(worstError, 3e-7f);
-}
-
-TEST(Grid, SecondHalfOfTheRowsTracesTheSphereAgain) {
-    // Both angles run a full turn, so row i and row 512 - i, half a turn round, meet.
-    const auto& positions = grid().positions;
-    for (int i = 1; i < gridSize / 2; i += 17) {
-        for (int j = 0; j < gridSize; j += 31) {
-            const glm::vec3 p = positions[i * gridSize + j];
-            const glm::vec3 twin = positions[(gridSize - i) * gridSize + (j + 256) % gridSize];
-            EXPECT_NEAR(p.x, twin.x, 1e-5f);
-            EXPECT_NEAR(p.y, twin.y, 1e-5f);
-            EXPECT_NEAR(p.z, twin.z, 1e-5f);
+    EXPECT_FLOAT_EQ(point(positions, 128, 0).x, 1.0f);
+    for (const glm::vec3& p : positions) EXPECT_NEAR(glm::length(glm::dvec3(p)), 1.0, 3e-7);
+    // Both angles run a full turn, so row i meets row 512 - i half a turn round.
+    for (int row = 1; row < gridSize / 2; row += 17) {
+        for (int column = 0; column < gridSize; column += 31) {
+            const glm::vec3 twin = point(positions, gridSize - row, (column + 256) % gridSize);
+            EXPECT_LT(glm::distance(point(positions, row, column), twin), 1e-5f);
         }
     }
-    const glm::vec3 southPole = positions[256 * gridSize + 77];
-    EXPECT_NEAR(southPole.y, -1.0f, 3e-6f);
-}
-
-TEST(Grid, AppendsToWhatTheListsAlreadyHold) {
-    std::vector<std::uint32_t> indices{7};
-    std::vector<glm::vec3> positions{glm::vec3(2.0f)};
-    generateSphere(indices, positions);
-    EXPECT_EQ(indices.size(), 1 + 6u * pointCount);
-    EXPECT_EQ(positions.size(), 1 + pointCount);
-    EXPECT_EQ(indices[0], 7u);
-    EXPECT_EQ(positions[1].y, 1.0f);
-}
-
-TEST(Grid, AnglesUseDoublePrecisionSinesOfFloatAngles) {
-    // sinf/cosf of the same float angles move about 16,000 points by an ulp; the
-    // double-precision rule is part of what the globe is.
-    int checked = 0;
-    for (int j = 0; j < gridSize; ++j) {
-        const float angle = float(2.0 * j * double(3.14159f) / gridSize);
+    // Sines are taken in double of the float angle; sinf moves thousands of points.
+    int sinfDiffers = 0;
+    for (int column = 0; column < gridSize; ++column) {
+        const float angle = float(2.0 * column * double(3.14159f) / gridSize);
         const float sine = float(std::sin(double(angle)));
-        if (sine == std::sin(angle)) continue;
-        EXPECT_EQ(grid().positions[128 * gridSize + j].z, sine * grid().positions[128 * gridSize].x)
-            << "column " << j;
-        ++checked;
+        sinfDiffers += sine != std::sin(angle);
+        EXPECT_EQ(point(positions, 128, column).z, sine * point(positions, 128, 0).x) << column;
     }
-    EXPECT_GT(checked, 0);
+    EXPECT_GT(sinfDiffers, 0);
 }
