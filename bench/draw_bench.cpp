@@ -16,6 +16,7 @@
 #include "constants.h"
 #include "globe.h"
 #include "render.h"
+#include "window.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr unsigned reliefSeed = 1;
 constexpr int timedFrames = 30;
-
-// The viewer's own window: fullscreen 1280 x 720, 24-bit depth, 4 samples, OpenGL 2.0.
-constexpr unsigned screenWidth = 1280;
-constexpr unsigned screenHeight = 720;
-constexpr unsigned bitsPerPixel = 32;
-constexpr unsigned depthBits = 24;
-constexpr unsigned stencilBits = 0;
-constexpr unsigned antialiasingLevel = 4;
-constexpr unsigned majorVersion = 2;
-constexpr unsigned minorVersion = 0;
 
 double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
     return std::chrono::duration<double, std::milli>(end - start).count();
@@ -42,9 +33,8 @@ double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
 
 int main() {
     const Clock::time_point start = Clock::now();
-    sf::Window window(
-        sf::VideoMode(screenWidth, screenHeight, bitsPerPixel), "Quillmere", sf::Style::Fullscreen,
-        sf::ContextSettings(depthBits, stencilBits, antialiasingLevel, majorVersion, minorVersion));
+    sf::Window window;
+    openViewerWindow(window);
     if (glewInit() != GLEW_OK) {
         std::fprintf(stderr, "no OpenGL entry points\n");
         return 1;
@@ -97,8 +87,8 @@ int main() {
                 millisecondsBetween(contextReady, globeReady));
     std::printf("  program, upload, texture and first draw: %8.1f ms\n",
                 millisecondsBetween(globeReady, firstFrame));
-    std::printf("draw at %ux%u: %d frames in %.1f ms, %.2f frames per second\n", screenWidth,
-                screenHeight, timedFrames, loopMilliseconds,
+    std::printf("draw at %ux%u: %d frames in %.1f ms, %.2f frames per second\n", window.getSize().x,
+                window.getSize().y, timedFrames, loopMilliseconds,
                 timedFrames * 1000.0 / loopMilliseconds);
     return 0;
 }

@@ -1,44 +1,26 @@
+#include <GL/glew.h>
+
+#include <SFML/Audio/Music.hpp>
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window.hpp>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <optional>
-#include <string>
 #include <vector>
-
-#include <GL/glew.h>
-#include <SFML/Audio/Music.hpp>
-#include <SFML/Graphics/Texture.hpp>
-#include <SFML/Window.hpp>
 
 #include "audio.h"
 #include "camera.h"
 #include "globe.h"
 #include "render.h"
-
-const std::string windowTitle = "Quillmere";
-
-namespace {
-
-sf::ContextSettings contextSettings() {
-    sf::ContextSettings settings;
-    // The globe is drawn with the depth test, so the context needs a depth buffer:
-    // without one the far side shows through the near side.
-    settings.depthBits = 24;
-    settings.stencilBits = 0;
-    settings.antialiasingLevel = 4;
-    settings.majorVersion = 2;
-    settings.minorVersion = 0;
-    return settings;
-}
-
-}  // namespace
+#include "window.h"
 
 int main() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    sf::Window window(sf::VideoMode(1280, 720, 32), windowTitle, sf::Style::Fullscreen,
-                      contextSettings());
+    sf::Window window;
+    openViewerWindow(window);
 
     if (glewInit() != GLEW_OK) {
         std::cerr << "Failed ot init GLEW." << std::endl;
