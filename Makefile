@@ -17,19 +17,20 @@ all: build
 build:
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_DEV_TOOLS=OFF >/dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 
 dev-build:
 	@tools/install-deps.sh $(DEV_PACKAGES)
 	@cmake -S . -B $(BUILD_DIR) -DQUILLMERE_DEV_TOOLS=ON >/dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 
 # The viewer reads its colour ramp and music from the working directory.
-run: build
+run:
 	@if [ -z "$$DISPLAY" ]; then \
 	    echo "No display: DISPLAY is not set, so the viewer has nowhere to open its window (try 'make screenshot')."; \
 	    exit 1; \
 	fi
+	@$(MAKE) --no-print-directory build
 	@cd assets && ../$(APP)
 
 test: dev-build
