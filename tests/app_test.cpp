@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <glm/geometric.hpp>
+#include <memory>
 #include <regex>
 #include <thread>
 
@@ -32,24 +33,27 @@ std::vector<std::string> fakedClock(int second) {
             "FAKETIME_DONT_FAKE_MONOTONIC=1", std::string("LD_PRELOAD=") + FAKETIME_LIBRARY};
 }
 
-// One run of the viewer, ended on the way out whatever happened.
-struct Viewer : ProgramRun {
+struct Viewer {
+    ProgramRun run;
     std::string standardErrorFile;
-    ~Viewer() {
-        endRun(*this);
-    }
-
-    // Waits for its window and, unless told otherwise, its globe.
-    bool shows(bool globe = true) {
-        return waitForWindow(*this, "Quillmere", timeoutSeconds) &&
-               (!globe || waitForFirstFrame(*this, timeoutSeconds));
-    }
-
-    std::optional<int> close() {
-        requestClose(*this);
-        return waitForExit(*this, timeoutSeconds);
-    }
 };
+
+// Ends the run when the test leaves its scope, however it leaves.
+using RunEnder = std::unique_ptr<ProgramRun, void (*)(ProgramRun*)>;
+RunEnder endOnScopeExit(Viewer& viewer) {
+    return RunEnder(&viewer.run, [](ProgramRun* run) { endRun(*run); });
+}
+
+// Waits for the window and, unless told otherwise, the globe.
+bool shows(Viewer& viewer, bool globe = true) {
+    return waitForWindow(viewer.run, "Quillmere", timeoutSeconds) &&
+           (!globe || waitForFirstFrame(viewer.run, timeoutSeconds));
+}
+
+std::optional<int> closeViewer(Viewer& viewer) {
+    requestClose(viewer.run);
+    return waitForExit(viewer.run, timeoutSeconds);
+}
 
 // Starts the viewer in a fresh directory of its own (under the test's working directory,
 // in the build tree) holding `assets`: "real" ones are the real music and a ramp whose
@@ -92,8 +96,10 @@ glm::dvec3 outlineOf(const RgbImage& image) {
 }  // namespace
 
 TEST(RealProgram, ShowsTheGlobeOfItsStartSecondAndAnswersKeysAndWheel) {
-    Viewer run = launchIn("picture", fakedClock(0));
-    ASSERT_TRUE(run.shows()) << readWholeFile(run.standardErrorFile);
+    Viewer viewer = launchIn("picture", fakedClock(0));
+    const RunEnder ending = endOnScopeExit(viewer);
+    const ProgramRun& run = viewer.run;
+    ASSERT_TRUE(shows(viewer)) << readWholeFile(viewer.standardErrorFile);
     const RgbImage first = grabScreen(run);
 
     // A unit sphere seen from 3 units with a 45 degree view spans about 307 pixels of
@@ -173,24 +179,26 @@ TEST(RealProgram, ShowsTheGlobeOfItsStartSecondAndAnswersKeysAndWheel) {
             << "the radius did not follow " << notches << " notches";
     }
 
-    EXPECT_EQ(run.close(), 0);
+    EXPECT_EQ(closeViewer(viewer), 0);
     // Nothing on standard error but the windowing library's note.
     const std::regex note("Setting vertical sync not supported\n");
-    EXPECT_EQ(std::regex_replace(readWholeFile(run.standardErrorFile), note, ""), "");
+    EXPECT_EQ(std::regex_replace(readWholeFile(viewer.standardErrorFile), note, ""), "");
 
     // Started in the same second it builds the same globe, in the next one another.
     for (const int second : {0, 1}) {
         Viewer again = launchIn("again", fakedClock(second));
-        ASSERT_TRUE(again.shows()) << readWholeFile(again.standardErrorFile);
-        EXPECT_EQ(grabScreen(again).pixels == first.pixels, second == 0) << "second " << second;
+        const RunEnder againEnding = endOnScopeExit(again);
+        ASSERT_TRUE(shows(again)) << readWholeFile(again.standardErrorFile);
+        EXPECT_EQ(grabScreen(again.run).pixels == first.pixels, second == 0) << "second " << second;
     }
 }
 
 TEST(RealProgram, LoaderFailureEndsWithStatusOne) {
     // Mesa then offers an OpenGL 1.0 context, which the loader refuses.
-    Viewer run = launchIn("loader", {silentAudio, "MESA_GL_VERSION_OVERRIDE=1.0"}, "missing");
-    EXPECT_EQ(waitForExit(run, timeoutSeconds), 1);
-    const std::string text = readWholeFile(run.standardErrorFile);
+    Viewer viewer = launchIn("loader", {silentAudio, "MESA_GL_VERSION_OVERRIDE=1.0"}, "missing");
+    const RunEnder ending = endOnScopeExit(viewer);
+    EXPECT_EQ(waitForExit(viewer.run, timeoutSeconds), 1);
+    const std::string text = readWholeFile(viewer.standardErrorFile);
     // Its message, once, among the windowing library's warnings.
     const auto at = text.find("Failed ot init GLEW.\n");
     EXPECT_TRUE(at != std::string::npos && at == text.rfind("Failed ot init GLEW.\n")) << text;
@@ -202,17 +210,19 @@ TEST(RealProgram, RunsWithMissingEmptyOrCorruptAssetsOrNoSoundDevice) {
     for (const std::string assets : {"missing", "empty", "corrupt", "real"}) {
         SCOPED_TRACE(assets);
         const bool real = assets == "real";
-        Viewer run = launchIn("assets-" + assets,
-                              real ? std::vector<std::string>() : std::vector{silentAudio}, assets);
+        Viewer viewer =
+            launchIn("assets-" + assets,
+                     real ? std::vector<std::string>() : std::vector{silentAudio}, assets);
+        const RunEnder ending = endOnScopeExit(viewer);
         // Without a ramp the globe samples black on a black screen: the window and a clean
         // exit on close after a few seconds show that the frame loop ran.
-        ASSERT_TRUE(run.shows(real)) << readWholeFile(run.standardErrorFile);
+        ASSERT_TRUE(shows(viewer, real)) << readWholeFile(viewer.standardErrorFile);
         std::this_thread::sleep_for(std::chrono::seconds(3));
         // A streaming thread that cannot reach a device writes tens of megabytes a second.
-        EXPECT_LT(fs::file_size(run.standardErrorFile), 2048u);
-        EXPECT_EQ(run.close(), 0) << readWholeFile(run.standardErrorFile);
+        EXPECT_LT(fs::file_size(viewer.standardErrorFile), 2048u);
+        EXPECT_EQ(closeViewer(viewer), 0) << readWholeFile(viewer.standardErrorFile);
         // Playing without sound is said once at most.
-        const std::string text = readWholeFile(run.standardErrorFile);
+        const std::string text = readWholeFile(viewer.standardErrorFile);
         EXPECT_EQ(text.find("No audio output"), text.rfind("No audio output")) << text;
     }
 }
