@@ -76,7 +76,7 @@ struct EightPositions {
 };
 
 struct Scales {
-    __m256 grow, shrinkHigh, shrinkLow, growXorShrinkHigh;
+    __m256 grow, shrinkLow, growXorShrinkHigh;
 };
 
 AVX2_FMA inline __m256 divideByFaultScale(__m256 x, __m256 high, __m256 low) {
@@ -156,7 +156,7 @@ AVX2_FMA void runBlock(glm::vec3* block, const glm::vec3* directions, std::size_
     EightPositions c = loadGroup(coordinates, 2 * lanes);
 
     const Scales scales = {
-        _mm256_set1_ps(faultScale), _mm256_set1_ps(reciprocalHigh), _mm256_set1_ps(reciprocalLow),
+        _mm256_set1_ps(faultScale), _mm256_set1_ps(reciprocalLow),
         _mm256_xor_ps(_mm256_set1_ps(faultScale), _mm256_set1_ps(reciprocalHigh))};
     const __m256 bound = _mm256_set1_ps(dotErrorBound);
 

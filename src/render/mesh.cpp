@@ -2,7 +2,6 @@
 
 namespace {
 
-constexpr GLuint positionLocation = 0;
 constexpr GLint floatsPerPosition = 3;
 constexpr GLint terrainTextureUnit = 0;
 

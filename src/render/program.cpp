@@ -4,9 +4,6 @@
 
 namespace {
 
-// The attribute slot the globe's positions are uploaded to.
-constexpr GLuint positionLocation = 0;
-
 // Writes a shader's or a program's info log, up to its terminating zero, then a
 // newline and a flush; an empty log still gives its line.
 void writeInfoLog(GLuint object, PFNGLGETSHADERIVPROC getParameter,

@@ -1,18 +1,21 @@
 #pragma once
 
+#include <GL/glew.h>
+
+#include <SFML/Graphics/Texture.hpp>
 #include <cstdint>
+#include <glm/vec3.hpp>
 #include <string>
 #include <vector>
-
-#include <GL/glew.h>
-#include <SFML/Graphics/Texture.hpp>
-#include <glm/vec3.hpp>
 
 // The two stages of the globe's shading: the vertex stage places a point with `mvp`
 // and hands on its distance from the centre as `height`; the fragment stage maps
 // that height onto the first row of the colour ramp.
 extern const std::string vertexShaderSource;
 extern const std::string fragmentShaderSource;
+
+// The attribute slot the globe's positions are uploaded to and the vertex stage reads.
+inline constexpr GLuint positionLocation = 0;
 
 // Compiles one stage; a failed compile writes the driver's log to standard error.
 // The shader name is returned either way.
