@@ -2,8 +2,6 @@
 // stages, and how many frames per second it then draws, on whatever OpenGL driver the
 // display offers. Run it with the assets as the working directory.
 
-#include <GL/glew.h>
-
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window.hpp>
 #include <chrono>
@@ -12,11 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "camera.h"
-#include "constants.h"
-#include "globe.h"
-#include "render.h"
-#include "window.h"
+#include "app/startup.h"
+#include "app/window.h"
+#include "globe/globe.h"
 
 namespace {
 
@@ -31,48 +27,35 @@ double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
 
 }  // namespace
 
+// The viewer's own start-up calls, timed between them.
 int main() {
     const Clock::time_point start = Clock::now();
     sf::Window window;
     openViewerWindow(window);
-    if (glewInit() != GLEW_OK) {
+    if (!loadOpenGl()) {
         std::fprintf(stderr, "no OpenGL entry points\n");
         return 1;
     }
-    glEnable(GL_DEPTH_TEST);
     const Clock::time_point contextReady = Clock::now();
 
     // A fixed seed keeps the relief, and so the work, the same from run to run.
     std::srand(reliefSeed);
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
-    generateSphere(indices, positions);
-    applyFaults(positions);
+    buildGlobe(indices, positions);
     const Clock::time_point globeReady = Clock::now();
 
-    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
-    glUseProgram(program);
-    const GLint mvpLocation = glGetUniformLocation(program, "mvp");
-    const glm::mat4 projection = buildProjection();
-    const bool useVertexArrays = vertexArraysAvailable();
-    const GlobeMesh mesh = uploadGlobe(indices, positions, useVertexArrays);
     sf::Texture texture;
-    loadTerrainTexture(texture, program);
+    const Scene scene = setUpScene(indices, positions, texture);
     Camera camera;
-    uploadMvp(mvpLocation, advanceCamera(camera, projection));
-    drawGlobe(mesh, texture);
-    window.display();
+    drawFrame(window, scene, texture, camera);
     glFinish();
     const Clock::time_point firstFrame = Clock::now();
 
     // The globe turns as if Left were held, so every frame has a new matrix.
     camera.yawSpeed = pi;
     const Clock::time_point loopStart = Clock::now();
-    for (int frame = 0; frame < timedFrames; ++frame) {
-        uploadMvp(mvpLocation, advanceCamera(camera, projection));
-        drawGlobe(mesh, texture);
-        window.display();
-    }
+    for (int frame = 0; frame < timedFrames; ++frame) drawFrame(window, scene, texture, camera);
     glFinish();
     const double loopMilliseconds = millisecondsBetween(loopStart, Clock::now());
 
@@ -80,7 +63,7 @@ int main() {
     std::printf("renderer: %s, OpenGL %s, %u depth bits, %u samples, vertex arrays %s\n",
                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 reinterpret_cast<const char*>(glGetString(GL_VERSION)), settings.depthBits,
-                settings.antialiasingLevel, useVertexArrays ? "used" : "not offered");
+                settings.antialiasingLevel, scene.mesh.vertexArray != 0 ? "used" : "not offered");
     std::printf("start to first globe frame: %8.1f ms\n", millisecondsBetween(start, firstFrame));
     std::printf("  window and context:       %8.1f ms\n", millisecondsBetween(start, contextReady));
     std::printf("  globe generation:         %8.1f ms\n",

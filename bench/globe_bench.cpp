@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "globe.h"
+#include "globe/globe.h"
 #include "plain_relief.h"
 
 namespace {

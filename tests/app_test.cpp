@@ -14,7 +14,7 @@
 #include <regex>
 #include <thread>
 
-#include "globe.h"
+#include "globe/globe.h"
 #include "xdriver.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "camera.h"
+#include "view/camera.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <utility>
 
-#include "constants.h"
+#include "globe/globe.h"
 
 using Key = sf::Keyboard;
 
@@ -33,7 +33,7 @@ TEST(Camera, ArrowKeysTurnAStepAFrameAndThePitchStopsShortOfThePoles) {
         key(camera, code, pressed);
         for (int frame = 0; frame < count; ++frame) {
             const float yaw = camera.yaw + yawSteps * step, pitch = camera.pitch;
-            advanceCamera(camera, buildProjection());
+            stepCamera(camera);
             ASSERT_EQ(camera.yaw, yaw) << code;
             const float stepped = pitch + pitchSteps * step;
             ASSERT_EQ(camera.pitch, std::fabs(stepped) <= 90 ? stepped : pitch) << code;
@@ -54,8 +54,11 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModelAndEachWheelNotchCountsOnc
     EXPECT_EQ(std::count(glm::value_ptr(p), glm::value_ptr(p) + 16, 0.0f), 11);
 
     Camera camera;
-    const glm::mat4 rest = advanceCamera(camera, p);
-    for (int frame = 0; frame < 100; ++frame) ASSERT_EQ(advanceCamera(camera, p), rest);
+    const glm::mat4 rest = buildMvp(camera, p);
+    for (int frame = 0; frame < 100; ++frame) {
+        stepCamera(camera);
+        ASSERT_EQ(buildMvp(camera, p), rest);
+    }
     // SFML reports each notch twice: scrolled (the vertical wheel is wheel 0) and moved.
     sf::Event scrolled{}, moved{};
     scrolled.type = sf::Event::MouseWheelScrolled;
@@ -72,8 +75,8 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModelAndEachWheelNotchCountsOnc
             handleCameraEvent(camera, moved);
         }
         key(camera, pressed);
-        glm::mat4 mvp;
-        for (int frame = 0; frame < 899; ++frame) mvp = advanceCamera(camera, p);
+        for (int frame = 0; frame < 899; ++frame) stepCamera(camera);
+        const glm::mat4 mvp = buildMvp(camera, p);
         EXPECT_EQ(camera.distance, distance -= 0.125f * notches);
         const glm::mat4 expected =
             glm::perspective(glm::radians(45.0f), 1.7777778f, 0.1f, 100.0f) *

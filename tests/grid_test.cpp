@@ -5,7 +5,7 @@
 #include <glm/geometric.hpp>
 #include <vector>
 
-#include "globe.h"
+#include "globe/globe.h"
 
 namespace {
 

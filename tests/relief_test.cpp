@@ -7,9 +7,9 @@
 #include <glm/geometric.hpp>
 #include <vector>
 
-#include "globe.h"
+#include "globe/globe.h"
+#include "globe/relief_kernels.h"
 #include "plain_relief.h"
-#include "relief_kernels.h"
 
 namespace {
 

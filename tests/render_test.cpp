@@ -1,4 +1,4 @@
-#include "render.h"
+#include "render/render.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <set>
 
-#include "camera.h"
-#include "globe.h"
+#include "globe/globe.h"
+#include "view/camera.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ TEST_F(Gl, UploadHoldsTheGlobeAndBothPathsDrawItAlikeAndBlackWithoutTheRamp) {
     const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
     glUseProgram(program);
     Camera camera;
-    uploadMvp(glGetUniformLocation(program, "mvp"), advanceCamera(camera, buildProjection()));
+    uploadMvp(glGetUniformLocation(program, "mvp"), buildMvp(camera, buildProjection()));
     sf::Texture texture;
     const auto draw = [&](const GlobeMesh& mesh) {
         glBindVertexArray(0);

@@ -1,6 +1,6 @@
 #include "plain_relief.h"
 
-#include "globe.h"
+#include "globe/globe.h"
 
 void plainApplyFaults(std::vector<glm::vec3>& positions) {
     for (int pass = 0; pass < faultCount; ++pass) {

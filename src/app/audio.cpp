@@ -1,4 +1,4 @@
-#include "audio.h"
+#include "app/audio.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

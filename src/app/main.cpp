@@ -1,5 +1,3 @@
-#include <GL/glew.h>
-
 #include <SFML/Audio/Music.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window.hpp>
@@ -10,11 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "audio.h"
-#include "camera.h"
-#include "globe.h"
-#include "render.h"
-#include "window.h"
+#include "app/audio.h"
+#include "app/startup.h"
+#include "app/window.h"
 
 int main() {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -22,27 +18,18 @@ int main() {
     sf::Window window;
     openViewerWindow(window);
 
-    if (glewInit() != GLEW_OK) {
+    if (!loadOpenGl()) {
         std::cerr << "Failed ot init GLEW." << std::endl;
         window.close();
         return 1;
     }
-    glEnable(GL_DEPTH_TEST);
 
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
-    generateSphere(indices, positions);
-    applyFaults(positions);
+    buildGlobe(indices, positions);
 
-    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
-    glUseProgram(program);
-    const GLint mvpLocation = glGetUniformLocation(program, "mvp");
-
-    const glm::mat4 projection = buildProjection();
-
-    const GlobeMesh mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
     sf::Texture texture;
-    loadTerrainTexture(texture, program);
+    const Scene scene = setUpScene(indices, positions, texture);
 
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
@@ -67,10 +54,7 @@ int main() {
         }
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
-
-        uploadMvp(mvpLocation, advanceCamera(camera, projection));
-        drawGlobe(mesh, texture);
-        window.display();
+        drawFrame(window, scene, texture, camera);
     }
 
     // Scope ends in reverse order of declaration: the music stops first, then the

@@ -1,8 +1,8 @@
-#include "window.h"
-
-const std::string windowTitle = "Quillmere";
+#include "app/window.h"
 
 namespace {
+
+const std::string windowTitle = "Quillmere";
 
 constexpr unsigned screenWidth = 1280;
 constexpr unsigned screenHeight = 720;

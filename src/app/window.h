@@ -1,9 +1,6 @@
 #pragma once
 
 #include <SFML/Window/Window.hpp>
-#include <string>
-
-extern const std::string windowTitle;
 
 // Opens the viewer's fullscreen 1280 x 720 window with its OpenGL context.
 void openViewerWindow(sf::Window& window);

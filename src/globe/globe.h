@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
 #include <glm/vec3.hpp>
+#include <vector>
 
 // The globe before it reaches the GPU: a sphere grid of gridSize x gridSize points
 // and the triangle list that joins them, then pushed in and out by random plane cuts.
+
+// The one value of pi the whole program uses: the grid's angle step and the camera's
+// key speed. It is deliberately the short 3.14159, not a closer pi.
+inline constexpr float pi = 3.14159f;
 
 inline constexpr int gridSize = 512;
 inline constexpr int faultCount = 1000;

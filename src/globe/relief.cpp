@@ -4,8 +4,8 @@
 #include <system_error>
 #include <thread>
 
-#include "globe.h"
-#include "relief_kernels.h"
+#include "globe/globe.h"
+#include "globe/relief_kernels.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "globe.h"
-#include "relief_kernels.h"
+#include "globe/globe.h"
+#include "globe/relief_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

@@ -1,5 +1,5 @@
-#include "globe.h"
-#include "relief_kernels.h"
+#include "globe/globe.h"
+#include "globe/relief_kernels.h"
 
 void applyFaultsPortable(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
                          std::size_t directionCount) {

@@ -1,9 +1,7 @@
-#include "globe.h"
-
 #include <array>
 #include <cmath>
 
-#include "constants.h"
+#include "globe/globe.h"
 
 namespace {
 
@@ -40,9 +38,9 @@ void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>&
 
             // The grid wraps both ways, so the last row and column join the first.
             const std::uint32_t nextColumn = (j + 1) % n;
-            indices.insert(indices.end(), {i * n + j, i * n + nextColumn, nextRow * n + j,
-                                           nextRow * n + j, i * n + nextColumn,
-                                           nextRow * n + nextColumn});
+            indices.insert(indices.end(),
+                           {i * n + j, i * n + nextColumn, nextRow * n + j, nextRow * n + j,
+                            i * n + nextColumn, nextRow * n + nextColumn});
         }
     }
 }

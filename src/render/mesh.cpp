@@ -1,4 +1,6 @@
-#include "render.h"
+#include <glm/gtc/type_ptr.hpp>
+
+#include "render/render.h"
 
 namespace {
 
@@ -49,6 +51,10 @@ void loadTerrainTexture(sf::Texture& texture, GLuint program) {
     // black and the viewer carries on.
     (void)texture.loadFromFile("terrain.png", sf::IntRect());
     glUniform1i(glGetUniformLocation(program, "terrainTexture"), terrainTextureUnit);
+}
+
+void uploadMvp(GLint mvpLocation, const glm::mat4& mvp) {
+    glUniformMatrix4fv(mvpLocation, 1, GL_FALSE, glm::value_ptr(mvp));
 }
 
 void drawGlobe(const GlobeMesh& mesh, const sf::Texture& texture) {

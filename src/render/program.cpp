@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "render.h"
+#include "render/render.h"
 
 namespace {
 
@@ -15,8 +15,8 @@ void writeInfoLog(GLuint object, PFNGLGETSHADERIVPROC getParameter,
     std::cerr << log.c_str() << std::endl;
 }
 
-}  // namespace
-
+// Compiles one stage; a failed compile writes the driver's log to standard error.
+// The shader name is returned either way.
 GLuint compileShader(GLenum type, std::string source) {
     const GLuint shader = glCreateShader(type);
     const GLchar* text = source.c_str();
@@ -28,6 +28,8 @@ GLuint compileShader(GLenum type, std::string source) {
     if (!compiled) writeInfoLog(shader, glGetShaderiv, glGetShaderInfoLog);
     return shader;
 }
+
+}  // namespace
 
 GLuint createProgram(std::string vertexSource, std::string fragmentSource) {
     const GLuint vertexShader = compileShader(GL_VERTEX_SHADER, std::move(vertexSource));

@@ -4,6 +4,7 @@
 
 #include <SFML/Graphics/Texture.hpp>
 #include <cstdint>
+#include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
 #include <string>
 #include <vector>
@@ -16,10 +17,6 @@ extern const std::string fragmentShaderSource;
 
 // The attribute slot the globe's positions are uploaded to and the vertex stage reads.
 inline constexpr GLuint positionLocation = 0;
-
-// Compiles one stage; a failed compile writes the driver's log to standard error.
-// The shader name is returned either way.
-GLuint compileShader(GLenum type, std::string source);
 
 // Builds, links and returns the program; a failed link writes its log to standard
 // error and the program is returned all the same. The two shaders are deleted.
@@ -44,6 +41,9 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
 // Loads "terrain.png" into the texture (a missing file leaves it empty and the globe
 // samples black) and points the program's sampler at texture unit 0.
 void loadTerrainTexture(sf::Texture& texture, GLuint program);
+
+// Writes the matrix into the current program's `mvp` uniform.
+void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
 
 // Clears colour and depth and draws the whole globe with the ramp texture.
 void drawGlobe(const GlobeMesh& mesh, const sf::Texture& texture);

@@ -1,4 +1,4 @@
-#include "render.h"
+#include "render/render.h"
 
 // The texts declare GLSL 1.20 so that they also build on an OpenGL 2.1 context, and
 // therefore use only what 1.20 defines: `attribute`, `varying` and `texture2D`. The

@@ -1,9 +1,9 @@
-#include "camera.h"
+#include "view/camera.h"
 
 #include <cmath>
 
-#include "constants.h"
-#include "matrix_math.h"
+#include "globe/globe.h"
+#include "view/matrix_math.h"
 
 namespace {
 
@@ -16,6 +16,12 @@ constexpr float fieldOfView = 45.0f;
 constexpr float aspect = 1.7777778f;
 constexpr float nearPlane = 0.1f;
 constexpr float farPlane = 100.0f;
+
+// Works an expression out in double precision and rounds it once, as every stored
+// value of the camera is.
+float rounded(double value) {
+    return static_cast<float>(value);
+}
 
 }  // namespace
 
@@ -45,9 +51,8 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
             // SFML also sends the older MouseWheelMoved for every notch; only this one
             // is counted, so a notch moves the eye once.
             if (event.mouseWheelScroll.wheel == sf::Mouse::VerticalWheel) {
-                camera.distance = static_cast<float>(
-                    camera.distance -
-                    static_cast<double>(event.mouseWheelScroll.delta) * wheelStep);
+                camera.distance =
+                    rounded(camera.distance - double{event.mouseWheelScroll.delta} * wheelStep);
             }
             break;
         default: break;
@@ -55,34 +60,33 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
 }
 
 glm::mat4 buildProjection() {
-    const float halfAngle = fieldOfView * 0.5f;
-    const float tangent =
-        static_cast<float>(std::tan(static_cast<double>(degreesToRadians(halfAngle))));
-    const float range = static_cast<float>(static_cast<double>(tangent) * nearPlane);
-    const float left = static_cast<float>(-static_cast<double>(range) * aspect);
-    const float right = static_cast<float>(static_cast<double>(range) * aspect);
+    const double near = nearPlane, far = farPlane;
+    const float tangent = rounded(std::tan(double{degreesToRadians(fieldOfView * 0.5f)}));
+    const float range = rounded(tangent * near);
+    const float left = rounded(-range * double{aspect});
+    const float right = rounded(range * double{aspect});
     const float bottom = -range;
     const float top = range;
 
     glm::mat4 projection(0.0f);
-    projection[0][0] = static_cast<float>(2.0 * nearPlane / (static_cast<double>(right) - left));
-    projection[1][1] = static_cast<float>(2.0 * nearPlane / (static_cast<double>(top) - bottom));
-    projection[2][2] = static_cast<float>(-(static_cast<double>(farPlane) + nearPlane) /
-                                          (static_cast<double>(farPlane) - nearPlane));
+    projection[0][0] = rounded(2.0 * near / (double{right} - left));
+    projection[1][1] = rounded(2.0 * near / (double{top} - bottom));
+    projection[2][2] = rounded(-(far + near) / (far - near));
     projection[2][3] = -1.0f;
-    projection[3][2] = static_cast<float>(-(2.0 * farPlane * nearPlane) /
-                                          (static_cast<double>(farPlane) - nearPlane));
+    projection[3][2] = rounded(-(2.0 * far * near) / (far - near));
     return projection;
 }
 
-glm::mat4 advanceCamera(Camera& camera, const glm::mat4& projection) {
+void stepCamera(Camera& camera) {
     const float pitchStep = camera.pitchSpeed / framesPerSpeedUnit;
     const float yawStep = camera.yawSpeed / framesPerSpeedUnit;
     camera.yaw += yawStep;
     // A step that would take the pitch past a pole is refused, not clamped.
     const float candidatePitch = camera.pitch + pitchStep;
     if (candidatePitch >= -maxPitch && candidatePitch <= maxPitch) camera.pitch = candidatePitch;
+}
 
+glm::mat4 buildMvp(const Camera& camera, const glm::mat4& projection) {
     glm::mat4 model = rotateMatrix(glm::mat4(1.0f), camera.pitch, glm::vec3(1, 0, 0));
     model = rotateMatrix(model, camera.yaw, glm::vec3(0, 1, 0));
     const glm::mat4 view =

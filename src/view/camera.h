@@ -1,6 +1,5 @@
 #pragma once
 
-#include <GL/glew.h>
 #include <SFML/Window/Event.hpp>
 #include <glm/mat4x4.hpp>
 
@@ -20,8 +19,8 @@ void handleCameraEvent(Camera& camera, const sf::Event& event);
 // The fixed perspective projection, built once.
 glm::mat4 buildProjection();
 
-// Advances the camera by one frame and returns projection * view * model.
-glm::mat4 advanceCamera(Camera& camera, const glm::mat4& projection);
+// Advances the turn by one frame at the current speeds.
+void stepCamera(Camera& camera);
 
-// Writes the matrix into the current program's `mvp` uniform.
-void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
+// projection * view * model for the camera as it stands.
+glm::mat4 buildMvp(const Camera& camera, const glm::mat4& projection);

@@ -1,4 +1,4 @@
-#include "matrix_math.h"
+#include "view/matrix_math.h"
 
 #include <cmath>
 

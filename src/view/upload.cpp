@@ -1,7 +1,0 @@
-#include <glm/gtc/type_ptr.hpp>
-
-#include "camera.h"
-
-void uploadMvp(GLint mvpLocation, const glm::mat4& mvp) {
-    glUniformMatrix4fv(mvpLocation, 1, GL_FALSE, glm::value_ptr(mvp));
-}
