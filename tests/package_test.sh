@@ -85,6 +85,12 @@ mv "$data_dir.away" "$data_dir"
 [ "$(wc -l <"$work/missing.stderr")" -eq 1 ] && grep -q 'data folder' "$work/missing.stderr" ||
     fail "a missing data folder is not said in one line: $(cat "$work/missing.stderr")"
 
+status=0
+env -u DISPLAY "$launcher" 2>"$work/nodisplay.stderr" || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.stderr")" -eq 1 ] &&
+    grep -q 'DISPLAY' "$work/nodisplay.stderr" ||
+    fail "no display is not said in one line with status 1: $(cat "$work/nodisplay.stderr")"
+
 # Mesa then offers an OpenGL 1.0 context, which the viewer's loader refuses with status 1.
 status=0
 MESA_GL_VERSION_OVERRIDE=1.0 ALSOFT_DRIVERS=null "$launcher" 2>"$work/loader.stderr" ||
