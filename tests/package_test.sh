@@ -4,6 +4,9 @@
 # folder on the screen that with-xvfb.sh provides: the globe must show in the colour
 # ramp's colours, and the desktop's close request must end it with status 0.
 # Usage: package_test.sh <cpack> <build dir>
+
+# "A && B || fail" is meant throughout: fail unless every check holds.
+# shellcheck disable=SC2015
 set -euo pipefail
 
 cpack=$1
@@ -77,19 +80,19 @@ elsewhere=$work/elsewhere
 mkdir "$elsewhere"
 cd "$elsewhere"
 
+# The launcher refuses to start with status 1 and one line that says why.
+expect_refusal() {
+    local reason=$1 status=0
+    shift
+    "$@" 2>"$work/refusal.stderr" || status=$?
+    [ "$status" -eq 1 ] && [ "$(wc -l <"$work/refusal.stderr")" -eq 1 ] &&
+        grep -q "$reason" "$work/refusal.stderr" ||
+        fail "not status 1 and one line about $reason (got $status): $(cat "$work/refusal.stderr")"
+}
 mv "$data_dir" "$data_dir.away"
-status=0
-"$launcher" 2>"$work/missing.stderr" || status=$?
+expect_refusal 'data folder' "$launcher"
 mv "$data_dir.away" "$data_dir"
-[ "$status" -eq 1 ] || fail "a missing data folder ends with status $status, not 1"
-[ "$(wc -l <"$work/missing.stderr")" -eq 1 ] && grep -q 'data folder' "$work/missing.stderr" ||
-    fail "a missing data folder is not said in one line: $(cat "$work/missing.stderr")"
-
-status=0
-env -u DISPLAY "$launcher" 2>"$work/nodisplay.stderr" || status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <"$work/nodisplay.stderr")" -eq 1 ] &&
-    grep -q 'DISPLAY' "$work/nodisplay.stderr" ||
-    fail "no display is not said in one line with status 1: $(cat "$work/nodisplay.stderr")"
+expect_refusal 'DISPLAY' env -u DISPLAY "$launcher"
 
 # Mesa then offers an OpenGL 1.0 context, which the viewer's loader refuses with status 1.
 status=0
