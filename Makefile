@@ -5,13 +5,16 @@ BUILD_DIR := build
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri
+# CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
+PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb x11-utils openbox \
-                xdotool imagemagick bats faketime
+                xdotool imagemagick bats faketime dpkg-dev file lintian desktop-file-utils \
+                appstream man-db
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
-.PHONY: all build dev-build run test bench screenshot clean
+.PHONY: all build dev-build run test bench screenshot package install clean
 
 all: build
 
@@ -47,6 +50,24 @@ bench: dev-build
 screenshot: dev-build
 	@mkdir -p out
 	@tests/with-xvfb.sh $(BUILD_DIR)/tools/screenshot $(APP) assets out/screenshot.png
+
+# The Debian package, built into this folder and checked by lintian (errors fail it).
+package: build
+	@tools/install-deps.sh $(PACKAGE_PACKAGES)
+	@rm -rf $(BUILD_DIR)/packages
+	@cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/packages \
+	    >$(BUILD_DIR)/cpack.log 2>&1 || { cat $(BUILD_DIR)/cpack.log; exit 1; }
+	@for deb in $(BUILD_DIR)/packages/quillmere_*.deb; do \
+	    mv "$$deb" . && echo "$${deb##*/}" || exit 1; \
+	    lintian --fail-on error "$${deb##*/}" >$(BUILD_DIR)/lintian.log 2>&1; status=$$?; \
+	    grep -v 'running with root privileges' $(BUILD_DIR)/lintian.log; \
+	    [ $$status -eq 0 ] && echo "lintian: no errors" || exit 1; \
+	done
+
+# The same tree as the package, under PREFIX (and DESTDIR, for staging), without dpkg.
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 clean:
 	rm -rf $(BUILD_DIR)
