@@ -38,9 +38,28 @@ bool vertexArraysAvailable();
 GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
                       const std::vector<glm::vec3>& positions, bool useVertexArrays);
 
-// Loads "terrain.png" into the texture (a missing file leaves it empty and the globe
-// samples black) and points the program's sampler at texture unit 0.
+// Loads "terrain.png" into the texture (a missing file, or anything but a regular file,
+// leaves it empty and the globe samples black) and points the program's sampler at
+// texture unit 0.
 void loadTerrainTexture(sf::Texture& texture, GLuint program);
+
+// The largest area of the projection's 16:9 centred in a window of that size: the
+// whole of a 1280 x 720 window, with black bars around it in any other.
+struct ViewportArea {
+    GLint left = 0;
+    GLint bottom = 0;
+    GLsizei width = 0;
+    GLsizei height = 0;
+};
+ViewportArea centredWideArea(unsigned windowWidth, unsigned windowHeight);
+
+// Draws into that area of the window from now on, so the globe stays round and centred.
+void fitViewport(unsigned windowWidth, unsigned windowHeight);
+
+// True when the path leads, through any links, to a regular file. An asset under any
+// other kind of name (a directory, pipe, device or socket) is passed over as if it were
+// missing: reading a pipe with no writer, or a device, would block or never end.
+bool isRegularFile(const char* path);
 
 // Writes the matrix into the current program's `mvp` uniform.
 void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
