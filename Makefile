@@ -4,9 +4,9 @@
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri
+BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri libx11-dev
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
-DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb x11-utils openbox \
+DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libxtst-dev xvfb x11-utils openbox \
                 xdotool imagemagick bats faketime
 
 APP := $(BUILD_DIR)/src/app/quillmere
