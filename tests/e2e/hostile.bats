@@ -11,24 +11,26 @@ load helpers
 #
 # Outcomes: "fails TEXT" is status 1 with TEXT (an extended regular expression) on one
 # line, once; "runs" is a window that the close request ends with 0; "round" is that too,
-# with a round, centred globe first; "signal NAME" ends a drawing viewer with it.
+# with a round, centred globe first; "signal NAME" ends a drawing viewer with it. A job
+# started in the background of a script ignores SIGINT, and the viewer keeps a signal
+# it was started ignoring, so the signal rows start it with the default actions.
 ROWS=$(cat <<'TABLE'
-normal | display variable unset      | launch env -u DISPLAY                     | fails ^Cannot open the X display \(DISPLAY is not set\)\.$
-normal | display with no server      | launch DISPLAY=:4095                      | fails ^Cannot open the X display \(DISPLAY is ":4095"\)\.$
-normal | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4      | fails ^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$
-normal | loader failure              | launch MESA_GL_VERSION_OVERRIDE=1.0       | fails ^Failed ot init GLEW\.$
-normal | standard error closed       | launch sh -c 'exec "$0" 2>&-'             | round
-normal | pipes without a writer     | mkfifo "$TERRAIN" "$MUSIC"; launch         | runs
-normal | links to an endless device | ln -s /dev/zero "$TERRAIN"; ln -s /dev/zero "$MUSIC"; launch | runs
-normal | a directory and a socket   | ln -s / "$TERRAIN"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs
-normal | Ctrl+C in its terminal      | launch env --default-signal                | signal INT
-normal | a polite kill               | launch env --default-signal                | signal TERM
-normal | its terminal closed         | launch env --default-signal                | signal HUP
-no-glx | display without GLX         | launch                                    | fails ^The X display ".*" offers no OpenGL \(no GLX extension\)\.$
-depth8 | 8-bit screen                | launch                                    | fails ^The X display ".*" offers no OpenGL \(no GLX extension\)\.$
-depth16 | 16-bit screen              | launch                                    | round
-small  | 800 x 600 screen            | launch                                    | round
-tall   | 1280 x 1024 screen          | launch                                    | round
+normal  | display variable unset       | launch env -u DISPLAY | fails ^Cannot open the X display \(DISPLAY is not set\)\.$
+normal  | display with no server       | launch DISPLAY=:4095 | fails ^Cannot open the X display \(DISPLAY is ":4095"\)\.$
+normal  | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | fails ^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$
+normal  | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails ^Failed ot init GLEW\.$
+normal  | standard error closed        | launch sh -c 'exec "$0" 2>&-' | round
+normal  | pipes without a writer       | mkfifo "$TERRAIN" "$MUSIC"; launch | runs
+normal  | links to an endless device   | ln -s /dev/zero "$TERRAIN"; ln -s /dev/zero "$MUSIC"; launch | runs
+normal  | a directory and a socket     | ln -s / "$TERRAIN"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs
+normal  | Ctrl+C in its terminal       | launch env --default-signal | signal INT
+normal  | a polite kill                | launch env --default-signal | signal TERM
+normal  | its terminal closed          | launch env --default-signal | signal HUP
+no-glx  | display without GLX          | launch | fails ^The X display ".*" offers no OpenGL \(no GLX extension\)\.$
+depth8  | 8-bit screen                 | launch | fails ^The X display ".*" offers no OpenGL \(no GLX extension\)\.$
+depth16 | 16-bit screen                | launch | round
+small   | 800 x 600 screen             | launch | round
+tall    | 1280 x 1024 screen           | launch | round
 TABLE
 )
 
