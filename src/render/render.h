@@ -43,17 +43,9 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
 // texture unit 0.
 void loadTerrainTexture(sf::Texture& texture, GLuint program);
 
-// The largest area of the projection's 16:9 centred in a window of that size: the
-// whole of a 1280 x 720 window, with black bars around it in any other.
-struct ViewportArea {
-    GLint left = 0;
-    GLint bottom = 0;
-    GLsizei width = 0;
-    GLsizei height = 0;
-};
-ViewportArea centredWideArea(unsigned windowWidth, unsigned windowHeight);
-
-// Draws into that area of the window from now on, so the globe stays round and centred.
+// Draws from now on into the largest area of the projection's 16:9 centred in a window
+// of that size, so the globe stays round and centred: the whole of a 1280 x 720 window,
+// with black bars around it in any other.
 void fitViewport(unsigned windowWidth, unsigned windowHeight);
 
 // True when the path leads, through any links, to a regular file. An asset under any

@@ -7,7 +7,12 @@ namespace {
 constexpr unsigned long long pictureWidth = 16;
 constexpr unsigned long long pictureHeight = 9;
 
-}  // namespace
+struct ViewportArea {
+    GLint left = 0;
+    GLint bottom = 0;
+    GLsizei width = 0;
+    GLsizei height = 0;
+};
 
 ViewportArea centredWideArea(unsigned windowWidth, unsigned windowHeight) {
     ViewportArea area;
@@ -24,6 +29,8 @@ ViewportArea centredWideArea(unsigned windowWidth, unsigned windowHeight) {
     }
     return area;
 }
+
+}  // namespace
 
 void fitViewport(unsigned windowWidth, unsigned windowHeight) {
     const ViewportArea area = centredWideArea(windowWidth, windowHeight);
