@@ -4,11 +4,11 @@
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri
+BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri libx11-dev
 # CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
-DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb x11-utils openbox \
+DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libxtst-dev xvfb x11-utils openbox \
                 xdotool imagemagick bats faketime dpkg-dev file lintian desktop-file-utils \
                 appstream man-db
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "app/startup.h"
@@ -30,12 +31,12 @@ double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
 // The viewer's own start-up calls, timed between them.
 int main() {
     const Clock::time_point start = Clock::now();
+    const std::optional<unsigned> bitsPerPixel = checkDisplay();
+    if (!bitsPerPixel) return 1;
     sf::Window window;
-    openViewerWindow(window);
-    if (!loadOpenGl()) {
-        std::fprintf(stderr, "no OpenGL entry points\n");
-        return 1;
-    }
+    openViewerWindow(window, *bitsPerPixel);
+    if (!loadOpenGl()) return 1;
+    fitViewport(window.getSize().x, window.getSize().y);
     const Clock::time_point contextReady = Clock::now();
 
     // A fixed seed keeps the relief, and so the work, the same from run to run.

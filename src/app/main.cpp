@@ -9,20 +9,32 @@
 #include <vector>
 
 #include "app/audio.h"
+#include "app/standard_streams.h"
 #include "app/startup.h"
+#include "app/termination.h"
 #include "app/window.h"
 
+namespace {
+
+constexpr const char* musicFile = "mellowsad beat.ogg";
+
+}  // namespace
+
 int main() {
+    openClosedStandardStreams();
+    installTerminationHandlers();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
+    const std::optional<unsigned> bitsPerPixel = checkDisplay();
+    if (!bitsPerPixel) return 1;
     sf::Window window;
-    openViewerWindow(window);
+    openViewerWindow(window, *bitsPerPixel);
 
     if (!loadOpenGl()) {
-        std::cerr << "Failed ot init GLEW." << std::endl;
         window.close();
         return 1;
     }
+    fitViewport(window.getSize().x, window.getSize().y);
 
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
@@ -34,9 +46,13 @@ int main() {
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
         music.emplace();
-        (void)music->openFromFile("mellowsad beat.ogg");
-        music->setLoop(true);
-        music->play();
+        // Anything but a regular file is passed over like a missing one, quietly: the
+        // audio library would block on a pipe or stream a device for ever.
+        if (isRegularFile(musicFile)) {
+            (void)music->openFromFile(musicFile);
+            music->setLoop(true);
+            music->play();
+        }
     } else {
         std::cerr << "No audio output could be opened; playing without music." << std::endl;
     }
@@ -48,10 +64,14 @@ int main() {
         while (window.pollEvent(event)) {
             if (event.type == sf::Event::Closed) {
                 window.close();
+            } else if (event.type == sf::Event::Resized) {
+                fitViewport(event.size.width, event.size.height);
             } else {
                 handleCameraEvent(camera, event);
             }
         }
+        // A terminating signal ends the run as the close request does.
+        if (terminationRequested()) window.close();
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
         drawFrame(window, scene, texture, camera);

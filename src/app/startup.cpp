@@ -1,9 +1,32 @@
 #include "app/startup.h"
 
+#include <iostream>
+
 #include "globe/globe.h"
 
+namespace {
+
+// A broken context answers with null, and the line that says why must still come out.
+const char* openGlString(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text != nullptr ? reinterpret_cast<const char*>(text) : "unknown";
+}
+
+}  // namespace
+
 bool loadOpenGl() {
-    if (glewInit() != GLEW_OK) return false;
+    if (glewInit() != GLEW_OK) {
+        std::cerr << "Failed ot init GLEW." << std::endl;
+        return false;
+    }
+    // The loader succeeds on any version, but leaves the entry points of a version the
+    // driver does not offer null, and the first shader call would jump through one. The
+    // flags are false as well when one of those entry points failed to load.
+    if (!GLEW_VERSION_1_5 || !GLEW_VERSION_2_0) {
+        std::cerr << "The OpenGL driver offers version " << openGlString(GL_VERSION) << " ("
+                  << openGlString(GL_RENDERER) << "); the viewer needs OpenGL 2.0." << std::endl;
+        return false;
+    }
     glEnable(GL_DEPTH_TEST);
     return true;
 }

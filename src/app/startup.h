@@ -24,7 +24,8 @@ struct Scene {
 };
 
 // Loads the OpenGL entry points into the window's context and enables the depth test.
-// False when the loader fails.
+// False after one line on standard error when the loader fails or the driver offers
+// less than OpenGL 2.0.
 bool loadOpenGl();
 
 // The sphere grid pushed in and out by the random cuts, drawn from rand().

@@ -1,12 +1,22 @@
 #include "app/window.h"
 
+#include <SFML/Window/VideoMode.hpp>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <string>
+
+// After the windowing library's headers: Xlib defines macros such as None and Bool.
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace {
 
 const std::string windowTitle = "Quillmere";
 
 constexpr unsigned screenWidth = 1280;
 constexpr unsigned screenHeight = 720;
-constexpr unsigned bitsPerPixel = 32;
 
 // The globe is drawn with the depth test, so the context needs a depth buffer: without
 // one the far side shows through the near side.
@@ -16,10 +26,86 @@ constexpr unsigned antialiasingLevel = 4;
 constexpr unsigned majorVersion = 2;
 constexpr unsigned minorVersion = 0;
 
+// Names the display Xlib tries, for the one line that says it failed.
+std::string describeDisplay() {
+    const char* name = std::getenv("DISPLAY");
+    return name == nullptr ? std::string("DISPLAY is not set")
+                           : "DISPLAY is \"" + std::string(name) + "\"";
+}
+
+// The window library picks among the double-buffered OpenGL visuals, and the globe's
+// shading needs RGBA; with no such visual the library builds its window from an empty
+// one and crashes.
+bool offersOpenGlVisual(Display* display) {
+    XVisualInfo pattern{};
+    pattern.screen = DefaultScreen(display);
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask, &pattern, &count);
+    bool found = false;
+    for (int i = 0; i < count && !found; ++i) {
+        int usesOpenGl = 0, rgba = 0, doubleBuffered = 0;
+        glXGetConfig(display, &visuals[i], GLX_USE_GL, &usesOpenGl);
+        glXGetConfig(display, &visuals[i], GLX_RGBA, &rgba);
+        glXGetConfig(display, &visuals[i], GLX_DOUBLEBUFFER, &doubleBuffered);
+        found = usesOpenGl && rgba && doubleBuffered;
+    }
+    if (visuals != nullptr) XFree(visuals);
+    return found;
+}
+
+// The bits each pixel of the screen's own depth takes: 32 for the usual depth 24, 16 on
+// a 16-bit screen. Asking a 16-bit screen for 32 bits gets a visual of another depth,
+// and the window made from it is refused.
+unsigned screenBitsPerPixel(Display* display) {
+    const int depth = DefaultDepth(display, DefaultScreen(display));
+    unsigned bitsPerPixel = static_cast<unsigned>(depth);
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+    for (int i = 0; i < count; ++i) {
+        if (formats[i].depth == depth)
+            bitsPerPixel = static_cast<unsigned>(formats[i].bits_per_pixel);
+    }
+    if (formats != nullptr) XFree(formats);
+    return bitsPerPixel;
+}
+
+// A screen without 1280 x 720 gets a window of its own size rather than whichever mode
+// the window library would fall back on.
+sf::VideoMode fullscreenMode(unsigned bitsPerPixel) {
+    const sf::VideoMode wanted(screenWidth, screenHeight, bitsPerPixel);
+    if (wanted.isValid()) return wanted;
+    const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+    return sf::VideoMode(desktop.width, desktop.height, bitsPerPixel);
+}
+
 }  // namespace
 
-void openViewerWindow(sf::Window& window) {
+// A connection of its own, closed again before the window library opens its one.
+std::optional<unsigned> checkDisplay() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::cerr << "Cannot open the X display (" << describeDisplay() << ")." << std::endl;
+        return std::nullopt;
+    }
+    std::optional<unsigned> bitsPerPixel;
+    int errorBase = 0, eventBase = 0;
+    const std::string name = DisplayString(display);
+    if (!glXQueryExtension(display, &errorBase, &eventBase)) {
+        std::cerr << "The X display \"" << name << "\" offers no OpenGL (no GLX extension)."
+                  << std::endl;
+    } else if (!offersOpenGlVisual(display)) {
+        std::cerr << "The X display \"" << name
+                  << "\" offers no double-buffered RGBA OpenGL visual (screen depth "
+                  << DefaultDepth(display, DefaultScreen(display)) << ")." << std::endl;
+    } else {
+        bitsPerPixel = screenBitsPerPixel(display);
+    }
+    XCloseDisplay(display);
+    return bitsPerPixel;
+}
+
+void openViewerWindow(sf::Window& window, unsigned bitsPerPixel) {
     window.create(
-        sf::VideoMode(screenWidth, screenHeight, bitsPerPixel), windowTitle, sf::Style::Fullscreen,
+        fullscreenMode(bitsPerPixel), windowTitle, sf::Style::Fullscreen,
         sf::ContextSettings(depthBits, stencilBits, antialiasingLevel, majorVersion, minorVersion));
 }

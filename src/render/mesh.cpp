@@ -6,6 +6,7 @@ namespace {
 
 constexpr GLint floatsPerPosition = 3;
 constexpr GLint terrainTextureUnit = 0;
+constexpr const char* terrainFile = "terrain.png";
 
 // Attribute 0 reads three tightly packed floats per vertex from the start of the
 // bound vertex buffer.
@@ -49,7 +50,7 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
 void loadTerrainTexture(sf::Texture& texture, GLuint program) {
     // A missing or unreadable image leaves the texture empty; the globe then samples
     // black and the viewer carries on.
-    (void)texture.loadFromFile("terrain.png", sf::IntRect());
+    if (isRegularFile(terrainFile)) (void)texture.loadFromFile(terrainFile, sf::IntRect());
     glUniform1i(glGetUniformLocation(program, "terrainTexture"), terrainTextureUnit);
 }
 

@@ -78,3 +78,52 @@ wait_for_exit() {
         VIEWER=
     fi
 }
+
+# --- for screens of any size and runs whose globe may be black ---
+
+# Width and height of the grabbed screen in $1: "width height".
+picture_size() {
+    identify -format '%w %h' "$1"
+}
+
+# ImageMagick names black either way, depending on the picture.
+is_black() {
+    case $(pixel "$@") in black | "srgb(0,0,0)") return 0 ;; *) return 1 ;; esac
+}
+
+# Like wait_for_globe on a screen of any size: the middle is no longer black, and the
+# top left corner is, where the bare screen's weave of black and white shows through a
+# window that has not drawn yet.
+wait_for_picture() {
+    local deadline=$((SECONDS + PATIENCE)) width height
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        if grab "$1"; then
+            read -r width height < <(picture_size "$1")
+            ! is_black "$1" $((width / 2)) $((height / 2)) && is_black "$1" 0 0 &&
+                is_black "$1" 1 0 && return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# True when the globe in the grabbed screen $1 is round, centred and as tall as the
+# largest 16:9 area of the screen allows (the relief moves its edges by a few percent).
+globe_is_round_and_centred() {
+    local width height box_width box_height left top area_height
+    read -r width height < <(picture_size "$1")
+    read -r box_width box_height left top < <(silhouette "$1")
+    area_height=$((width * 9 / 16 < height ? width * 9 / 16 : height))
+    echo "screen ${width}x$height, globe ${box_width}x$box_height at $left,$top" >&2
+    [ $((box_width * 100 / box_height)) -ge 88 ] && [ $((box_width * 100 / box_height)) -le 112 ] &&
+        [ $(((2 * left + box_width - width) * 10)) -le "$width" ] &&
+        [ $(((width - 2 * left - box_width) * 10)) -le "$width" ] &&
+        [ $(((2 * top + box_height - height) * 10)) -le "$height" ] &&
+        [ $(((height - 2 * top - box_height) * 10)) -le "$height" ] &&
+        [ $((box_height * 100 / area_height)) -ge 75 ] && [ $((box_height * 100 / area_height)) -le 100 ]
+}
+
+# The close request for a window that may not have been focused yet.
+close_window() {
+    xdotool windowactivate --sync "$WINDOW" && close_viewer
+}
