@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <glm/geometric.hpp>
@@ -31,6 +32,16 @@ std::vector<glm::vec3> relief(std::vector<glm::vec3> positions, unsigned seed, b
 
 bool sameBytes(const std::vector<glm::vec3>& a, const std::vector<glm::vec3>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
+}
+
+// FNV-1a over the bytes of the positions: a short name for a whole globe.
+std::uint64_t digest(const std::vector<glm::vec3>& positions) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(positions.data());
+    for (std::size_t i = 0; i < positions.size() * sizeof(glm::vec3); ++i) {
+        hash = (hash ^ bytes[i]) * 0x100000001b3u;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -105,4 +116,24 @@ TEST(Relief, DivisionFreeScalingRoundsAsTheDivision) {
         for (std::size_t i = 0; i < in.size(); ++i) mismatches += out[i] != in[i] / faultScale;
     }
     EXPECT_EQ(mismatches, 0u);
+}
+
+// Written down once from the relief as it first shipped, so that any change to what a seed
+// gives (the fault count or scale, the full-turn constant, the order of the terms, sine for
+// cosine) fails here even where the fast paths and the yardstick change together. The
+// globes follow glibc's rand(); the directions from given draws follow no library.
+TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
+    EXPECT_EQ(unitVectorFromDraws(12345, 678901),
+              glm::vec3(0x1.3a593ep-8f, 0x1.3fb26cp-17f, -0x1.fffe7ep-1f));
+    EXPECT_EQ(unitVectorFromDraws(RAND_MAX / 3, RAND_MAX / 5 * 4),
+              glm::vec3(0x1.2a561ep-2f, -0x1.cb17a2p-1f, -0x1.555554p-2f));
+    const std::vector<glm::vec3> globe = sphere();
+    const std::vector<glm::vec3> first = relief(globe, 1), second = relief(globe, 20240607);
+    EXPECT_EQ(digest(first), 0xbb5651faa66fccd7u);
+    EXPECT_EQ(digest(second), 0x86fd11c8b7a13da6u);
+    EXPECT_EQ(first[128 * gridSize + 3], glm::vec3(0x1.0bc12ap+0f, 0x1.6421a6p-20f, 0x1.3b955p-5f));
+    EXPECT_EQ(first[100000], glm::vec3(-0x1.0ca196p-2f, -0x1.79d3cp-1f, 0x1.44449cp-1f));
+    EXPECT_EQ(second[0], glm::vec3(0, 0x1.06d81p+0f, 0));
+    EXPECT_EQ(second[gridSize * gridSize - 1],
+              glm::vec3(-0x1.990fb4p-7f, 0x1.045092p+0f, 0x1.416cfep-13f));
 }
