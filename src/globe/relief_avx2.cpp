@@ -22,26 +22,23 @@ constexpr float reciprocalHigh = static_cast<float>(reciprocal);
 constexpr float reciprocalLow = static_cast<float>(reciprocal - reciprocalHigh);
 static_assert(reciprocalLow > 0 && faultBlockSize % lanes == 0);
 
-// Eight positions, a coordinate to a register.
-struct Group {
-    __m256 x, y, z;
-};
+// Eight positions, a coordinate (x, y, z) to a register.
+using Group = __m256[3];
 
 AVX2_FMA inline __m256 scaled(__m256 coordinates, __m256 high, __m256 low) {
     return _mm256_fmadd_ps(coordinates, high, _mm256_mul_ps(coordinates, low));
 }
 
 AVX2_FMA inline __m256 floatSides(const Group& group, const glm::vec3& d) {
-    const __m256 yTerms = _mm256_mul_ps(group.y, _mm256_set1_ps(d.y));
-    return _mm256_fmadd_ps(group.z, _mm256_set1_ps(d.z),
-                           _mm256_fmadd_ps(group.x, _mm256_set1_ps(d.x), yTerms));
+    const __m256 yTerms = _mm256_mul_ps(group[1], _mm256_set1_ps(d.y));
+    return _mm256_fmadd_ps(group[2], _mm256_set1_ps(d.z),
+                           _mm256_fmadd_ps(group[0], _mm256_set1_ps(d.x), yTerms));
 }
 
 AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) {
     for (int g = 0; g < groupCount; ++g) {
-        _mm256_store_ps(&block[0][g * lanes], groups[g].x);
-        _mm256_store_ps(&block[1][g * lanes], groups[g].y);
-        _mm256_store_ps(&block[2][g * lanes], groups[g].z);
+        for (int axis = 0; axis < 3; ++axis)
+            _mm256_store_ps(&block[axis][g * lanes], groups[g][axis]);
     }
 }
 
@@ -53,8 +50,8 @@ AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
     // This pass's sides: the sign bit is set where the position shrinks.
     __m256 sides[groupCount];
     for (int g = 0; g < groupCount; ++g) {
-        groups[g] = {_mm256_load_ps(&block[0][g * lanes]), _mm256_load_ps(&block[1][g * lanes]),
-                     _mm256_load_ps(&block[2][g * lanes])};
+        for (int axis = 0; axis < 3; ++axis)
+            groups[g][axis] = _mm256_load_ps(&block[axis][g * lanes]);
         sides[g] = floatSides(groups[g], directions[0]);
     }
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
@@ -84,8 +81,7 @@ AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
             const __m256 nextSides = floatSides(groups[g], next);
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
-            groups[g] = {scaled(groups[g].x, high, low), scaled(groups[g].y, high, low),
-                         scaled(groups[g].z, high, low)};
+            for (__m256& coordinates : groups[g]) coordinates = scaled(coordinates, high, low);
             sides[g] = nextSides;
         }
     }
