@@ -34,9 +34,7 @@ std::vector<glm::vec3> relief(std::vector<glm::vec3> positions, unsigned seed) {
     return positions;
 }
 
-using Kernel = void (*)(glm::vec3*, std::size_t, const glm::vec3*, std::size_t);
-
-std::vector<glm::vec3> afterPasses(Kernel kernel, std::vector<glm::vec3> positions,
+std::vector<glm::vec3> afterPasses(FaultPasses& kernel, std::vector<glm::vec3> positions,
                                    const std::vector<glm::vec3>& directions) {
     kernel(positions.data(), positions.size(), directions.data(), directions.size());
     return positions;

@@ -16,8 +16,8 @@ inline glm::vec3 afterCut(const glm::vec3& p, float side) {
     return side > 0 ? p * faultScale : p / faultScale;
 }
 
-// Every pass over a stretch of positions, the directions drawn beforehand, to the bytes of
-// the rule as written (which applyFaultsInOrder is: the yardstick). The kernels carry a
+// Every pass over a stretch of positions, the directions drawn beforehand. applyFaultsInOrder
+// is the rule as written, the yardstick; the kernels give its bytes. They carry a
 // block of positions through all passes together so that independent chains fill the
 // pipeline: in plain loops the compiler vectorises, or eight positions to an AVX2 register
 // (where avx2Available(): AVX2 and FMA).
