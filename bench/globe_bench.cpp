@@ -1,20 +1,23 @@
-// Times the globe build: the sphere grid, the plain relief loop and the shipped relief,
-// side by side on the same seed, and checks the two reliefs agree byte for byte.
+// Times the globe build: the sphere grid, then the relief three ways on the same seed (the
+// rule as written, the portable kernel on one core, the shipped relief on every core), and
+// checks that all three give the same bytes.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "globe/globe.h"
-#include "plain_relief.h"
+#include "globe/relief_kernels.h"
 
 namespace {
 
 constexpr unsigned benchSeed = 20240607;
-constexpr int plainRuns = 5;
-constexpr int shippedRuns = 11;
+constexpr int rounds = 5;
+constexpr int shippedPerRound = 3;
 constexpr int gridRuns = 11;
 
 template <typename Work>
@@ -30,6 +33,18 @@ double median(std::vector<double> times) {
     return times[times.size() / 2];
 }
 
+std::string processorName() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    }
+    return "unknown";
+}
+
+bool sameBytes(const std::vector<glm::vec3>& a, const std::vector<glm::vec3>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
+}
+
 }  // namespace
 
 int main() {
@@ -42,31 +57,42 @@ int main() {
         gridTimes.push_back(milliseconds([&] { generateSphere(indices, sphere); }));
     }
 
-    // The two reliefs take turns, so that whatever else the machine is doing weighs on both.
-    std::vector<glm::vec3> plain, shipped;
-    std::vector<double> plainTimes, shippedTimes;
-    for (int run = 0; run < shippedRuns; ++run) {
-        shipped = sphere;
-        std::srand(benchSeed);
-        shippedTimes.push_back(milliseconds([&] { applyFaults(shipped); }));
-        if (run % 2 == 0 && static_cast<int>(plainTimes.size()) < plainRuns) {
-            plain = sphere;
+    std::srand(benchSeed);
+    std::vector<glm::vec3> directions(faultCount);
+    for (glm::vec3& d : directions) d = randomUnitVector();
+
+    // The three take turns, so that whatever else the machine is doing weighs on all of them.
+    std::vector<glm::vec3> plain, portable, shipped;
+    std::vector<double> plainTimes, portableTimes, shippedTimes;
+    for (int round = 0; round < rounds; ++round) {
+        plain = sphere;
+        plainTimes.push_back(milliseconds([&] {
+            applyFaultsInOrder(plain.data(), plain.size(), directions.data(), directions.size());
+        }));
+        portable = sphere;
+        portableTimes.push_back(milliseconds([&] {
+            applyFaultsPortable(portable.data(), portable.size(), directions.data(),
+                                directions.size());
+        }));
+        for (int run = 0; run < shippedPerRound; ++run) {
+            shipped = sphere;
             std::srand(benchSeed);
-            plainTimes.push_back(milliseconds([&] { plainApplyFaults(plain); }));
+            shippedTimes.push_back(milliseconds([&] { applyFaults(shipped); }));
         }
     }
-    const double gridTime = median(gridTimes);
     const double plainTime = median(plainTimes);
-    const double shippedTime = median(shippedTimes);
-    const bool same =
-        plain.size() == shipped.size() &&
-        std::memcmp(plain.data(), shipped.data(), plain.size() * sizeof(glm::vec3)) == 0;
+    const bool same = sameBytes(plain, portable) && sameBytes(plain, shipped);
 
-    std::printf("sphere grid (%d x %d):     %8.1f ms median of %d\n", gridSize, gridSize, gridTime,
-                gridRuns);
-    std::printf("relief, plain loop:         %8.1f ms median of %d\n", plainTime, plainRuns);
-    std::printf("relief, shipped:            %8.1f ms median of %d\n", shippedTime, shippedRuns);
-    std::printf("speed-up:                   %8.1f x\n", plainTime / shippedTime);
-    std::printf("bytes (seed %u):      %s\n", benchSeed, same ? "identical" : "DIFFERENT");
+    const auto row = [&](const char* name, const std::vector<double>& times) {
+        std::printf("%-36s%8.1f ms  median of %2zu %6.1f x\n", name, median(times), times.size(),
+                    plainTime / median(times));
+    };
+    std::printf("%-36s%s\n", "processor:", processorName().c_str());
+    std::printf("%-36s%8.1f ms  median of %2d\n", "sphere grid:", median(gridTimes), gridRuns);
+    row("relief, plain loop (one core):", plainTimes);
+    row("relief, portable (one core):", portableTimes);
+    row(avx2Available() ? "relief, shipped (AVX2, all cores):" : "relief, shipped (all cores):",
+        shippedTimes);
+    std::printf("%-36s%s (seed %u)\n", "bytes:", same ? "identical" : "DIFFERENT", benchSeed);
     return same ? 0 : 1;
 }

@@ -9,10 +9,41 @@
 
 namespace {
 
-// Below this many positions a thread costs more than it saves.
-constexpr std::size_t smallestShare = 4096;
+// A float sum of a cut's three products is off the exact one by at most about 3 * 2^-24 of
+// S = sum |p_i d_i| <= |p| |d|. The AVX2 kernel sums a pass ahead, before a scaling that
+// moves each coordinate by one more rounding (2^-24 of S); the rule's double sum adds
+// 2 * 2^-53 of S. Five float units cover all three.
+constexpr double sideErrorPerLength = 5 * 0x1p-24;
+// Products among the denormals lose up to 2^-150 each whatever the lengths are. Beyond
+// this floor a trusted sign also means the rule's sum does not round to a zero float.
+constexpr double sideErrorFloor = 0x1p-140;
+// A pass scales a coordinate by faultScale one way or the other, plus one rounding.
+constexpr double growthPerPass = static_cast<double>(faultScale) * (1 + 0x1p-23);
+// How far coordinates may drift over all passes; the admitted range allows for it.
+constexpr float largestDrift = 4;
 
-using FaultKernel = void (*)(glm::vec3*, std::size_t, const glm::vec3*, std::size_t);
+double lengthBound(const glm::vec3& v) {
+    const glm::dvec3 exact(v);
+    return std::sqrt(exact.x * exact.x + exact.y * exact.y + exact.z * exact.z) * (1 + 0x1p-50);
+}
+
+bool admitted(float coordinate) {  // written so that NaN and infinity fail
+    const float size = std::fabs(coordinate);
+    return size == 0 || (size >= divisionFreeSmallest * largestDrift &&
+                         size <= divisionFreeLargest / largestDrift);
+}
+
+// The bound for one block, rounded up to a float; zero when a coordinate is not admitted.
+float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
+    double largestLength = 0;
+    for (const glm::vec3* p = block; p != block + faultBlockSize; ++p) {
+        if (!admitted(p->x) || !admitted(p->y) || !admitted(p->z)) return 0;
+        largestLength = std::fmax(largestLength, lengthBound(*p));
+    }
+    const double bound = sideErrorPerLength * largestLength * growthTimesDirection + sideErrorFloor;
+    const float nearest = static_cast<float>(bound);
+    return nearest >= bound ? nearest : std::nextafter(nearest, INFINITY);
+}
 
 }  // namespace
 
@@ -36,32 +67,64 @@ glm::vec3 randomUnitVector() {
     return unitVectorFromDraws(firstDraw, secondDraw);
 }
 
+void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
+                        std::size_t directionCount) {
+    for (const glm::vec3* d = directions; d != directions + directionCount; ++d) {
+        const glm::vec3 direction = *d;  // a copy, or every write to a position reloads it
+        for (glm::vec3* p = positions; p != positions + count; ++p) {
+            *p = afterCut(*p, sideOfCut(*p, direction));
+        }
+    }
+}
+
+void runBlocks(BlockRunner runBlock, glm::vec3* positions, std::size_t count,
+               const glm::vec3* directions, std::size_t directionCount) {
+    double largestDirection = 0;
+    for (std::size_t pass = 0; pass < directionCount; ++pass) {
+        largestDirection = std::fmax(largestDirection, lengthBound(directions[pass]));
+    }
+    const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
+    const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
+    std::size_t start = 0;
+    for (; proven && start + faultBlockSize <= count; start += faultBlockSize) {
+        glm::vec3* block = positions + start;
+        const float bound = sideErrorBound(block, growth * largestDirection);
+        if (bound == 0) {  // not proven for this block
+            applyFaultsInOrder(block, faultBlockSize, directions, directionCount);
+            continue;
+        }
+        alignas(32) BlockCoordinates coordinates;
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            coordinates[i % 3][i / 3] = block[i / 3][i % 3];
+        runBlock(coordinates, directions, directionCount, bound);
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            block[i / 3][i % 3] = coordinates[i % 3][i / 3];
+    }
+    applyFaultsInOrder(positions + start, count - start, directions, directionCount);
+}
+
 void applyFaults(std::vector<glm::vec3>& positions) {
     // Nothing else draws while the passes run, so drawing every direction up front takes
     // the same numbers in the same order as drawing one at the start of each pass.
     std::vector<glm::vec3> directions(faultCount);
     for (glm::vec3& d : directions) d = randomUnitVector();
 
-    // Each position meets the passes on its own, so the list splits into independent
-    // shares that may run side by side.
-    const FaultKernel kernel = avx2Available() ? applyFaultsAvx2 : applyFaultsPortable;
+    // Each position meets the passes on its own: the list splits into shares of whole
+    // blocks that run side by side.
+    FaultPasses& kernel = avx2Available() ? applyFaultsAvx2 : applyFaultsPortable;
     const std::size_t count = positions.size();
-    const std::size_t threadCount = std::clamp<std::size_t>(
-        std::min<std::size_t>(std::thread::hardware_concurrency(), count / smallestShare), 1, 64);
-    const std::size_t blocks = (count + faultBlockSize - 1) / faultBlockSize;
-    const std::size_t shareSize = (blocks + threadCount - 1) / threadCount * faultBlockSize;
-
+    const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 64u);
+    const std::size_t shareSize = (count / faultBlockSize / threads + 1) * faultBlockSize;
     std::vector<std::thread> helpers;
     for (std::size_t start = shareSize; start < count; start += shareSize) {
         const std::size_t size = std::min(shareSize, count - start);
         try {
-            helpers.emplace_back(kernel, positions.data() + start, size, directions.data(),
-                                 directions.size());
+            helpers.emplace_back(kernel, &positions[start], size, directions.data(), faultCount);
         } catch (const std::system_error&) {
             // No thread to be had: the share is done here instead, to the same bytes.
-            kernel(positions.data() + start, size, directions.data(), directions.size());
+            kernel(&positions[start], size, directions.data(), faultCount);
         }
     }
-    kernel(positions.data(), std::min(shareSize, count), directions.data(), directions.size());
+    kernel(positions.data(), std::min(shareSize, count), directions.data(), faultCount);
     for (std::thread& helper : helpers) helper.join();
 }
