@@ -5,38 +5,46 @@
 #include <cmath>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
-#include <tuple>
-#include <utility>
 
 #include "globe/globe.h"
 
 using Key = sf::Keyboard;
 
-static void key(Camera& camera, Key::Key code, bool pressed = true) {
+static void key(Camera& camera, sf::Event::EventType type, Key::Key code) {
     sf::Event event{};
-    event.type = pressed ? sf::Event::KeyPressed : sf::Event::KeyReleased;
+    event.type = type;
     event.key.code = code;
     handleCameraEvent(camera, event);
 }
 
+// A key event, then frames in which yaw and pitch each move by a number of steps, except
+// that a pitch step past a pole is refused.
+struct KeyStep {
+    sf::Event::EventType type;
+    Key::Key code;
+    int frames, yawSteps, pitchSteps;
+};
+
 TEST(Camera, ArrowKeysTurnAStepAFrameAndThePitchStopsShortOfThePoles) {
     const float step = pi / 60.0f;
     Camera camera;
-    // A key event, then frames in which yaw and pitch each move by the given number of steps,
-    // except that a pitch step past a pole is refused. A repeated press does not speed up;
-    // Right while Left is held turns back, and releasing Right stops although Left is held.
-    const std::tuple<Key::Key, bool, int, int, int> script[] = {
-        {Key::Left, true, 1, 1, 0},    {Key::Left, true, 1, 1, 0},    {Key::Right, true, 2, -1, 0},
-        {Key::Escape, true, 1, -1, 0}, {Key::A, false, 1, -1, 0},     {Key::Right, false, 1, 0, 0},
-        {Key::Up, true, 2000, 0, 1},   {Key::Down, true, 4000, 0, -1}};
-    for (const auto& [code, pressed, count, yawSteps, pitchSteps] : script) {
-        key(camera, code, pressed);
-        for (int frame = 0; frame < count; ++frame) {
-            const float yaw = camera.yaw + yawSteps * step, pitch = camera.pitch;
+    // A repeated press does not speed up; Right while Left is held turns back, and releasing
+    // Right stops although Left is held; releasing either tilt key stops the tilt.
+    constexpr auto pressed = sf::Event::KeyPressed, released = sf::Event::KeyReleased;
+    const KeyStep script[] = {{pressed, Key::Left, 1, 1, 0},   {pressed, Key::Left, 1, 1, 0},
+                              {pressed, Key::Right, 2, -1, 0}, {pressed, Key::Escape, 1, -1, 0},
+                              {released, Key::A, 1, -1, 0},    {released, Key::Right, 1, 0, 0},
+                              {pressed, Key::Up, 9, 0, 1},     {released, Key::Up, 9, 0, 0},
+                              {pressed, Key::Up, 2000, 0, 1},  {pressed, Key::Down, 9, 0, -1},
+                              {released, Key::Down, 9, 0, 0},  {pressed, Key::Down, 4000, 0, -1}};
+    for (const KeyStep& event : script) {
+        key(camera, event.type, event.code);
+        for (int frame = 0; frame < event.frames; ++frame) {
+            const float yaw = camera.yaw + event.yawSteps * step, pitch = camera.pitch;
             stepCamera(camera);
-            ASSERT_EQ(camera.yaw, yaw) << code;
-            const float stepped = pitch + pitchSteps * step;
-            ASSERT_EQ(camera.pitch, std::fabs(stepped) <= 90 ? stepped : pitch) << code;
+            ASSERT_EQ(camera.yaw, yaw) << event.code;
+            const float stepped = pitch + event.pitchSteps * step;
+            ASSERT_EQ(camera.pitch, std::fabs(stepped) <= 90 ? stepped : pitch) << event.code;
         }
     }
 }
@@ -59,22 +67,27 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModelAndEachWheelNotchCountsOnc
         stepCamera(camera);
         ASSERT_EQ(buildMvp(camera, p), rest);
     }
-    // SFML reports each notch twice: scrolled (the vertical wheel is wheel 0) and moved.
-    sf::Event scrolled{}, moved{};
-    scrolled.type = sf::Event::MouseWheelScrolled;
+    // SFML reports each notch twice: scrolled (the vertical wheel is wheel 0) and moved. The
+    // sideways wheel, scrolled as often, moves nothing.
+    sf::Event scrolled{}, moved{}, sideways{};
+    scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
     moved.type = sf::Event::MouseWheelMoved;
+    sideways.mouseWheelScroll.wheel = sf::Mouse::HorizontalWheel;
     float distance = 3.0f;
     // Wheel notches and a key press, then 899 frames: at rest; the eye on the centre, where
     // every entry is not a number; near it; beyond it; far out and turned back, at a pole.
-    const std::pair<int, Key::Key> script[] = {
+    const struct {
+        int notches;
+        Key::Key pressed;
+    } script[] = {
         {0, Key::Unknown}, {24, Key::Unknown}, {-5, Key::Right}, {8, Key::Up}, {-37, Key::Left}};
     for (const auto& [notches, pressed] : script) {
         scrolled.mouseWheelScroll.delta = moved.mouseWheel.delta = notches > 0 ? 1 : -1;
-        for (int notch = 0; notch < std::abs(notches); ++notch) {
-            handleCameraEvent(camera, scrolled);
-            handleCameraEvent(camera, moved);
-        }
-        key(camera, pressed);
+        sideways.mouseWheelScroll.delta = 1;
+        for (int notch = 0; notch < std::abs(notches); ++notch)
+            for (const sf::Event& event : {scrolled, moved, sideways})
+                handleCameraEvent(camera, event);
+        key(camera, sf::Event::KeyPressed, pressed);
         for (int frame = 0; frame < 899; ++frame) stepCamera(camera);
         const glm::mat4 mvp = buildMvp(camera, p);
         EXPECT_EQ(camera.distance, distance -= 0.125f * notches);
