@@ -6,8 +6,8 @@ JOBS := $(shell nproc)
 
 BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
-DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libx11-dev libxtst-dev xvfb x11-utils openbox \
-                xdotool imagemagick bats faketime
+DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
+                faketime sox libsox-fmt-base
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
@@ -45,8 +45,7 @@ bench: dev-build
 
 # Runs the real viewer on a virtual screen and saves its first globe frame as a PNG.
 screenshot: dev-build
-	@mkdir -p out
-	@tests/with-xvfb.sh $(BUILD_DIR)/tools/screenshot $(APP) assets out/screenshot.png
+	@tests/with-xvfb.sh tools/screenshot.sh $(APP) assets out/screenshot.png
 
 clean:
 	rm -rf $(BUILD_DIR)
