@@ -212,6 +212,17 @@ TEST_F(Gl, DrawWithoutVertexArraysShowsTheSamePicture) {
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
 }
 
+// Without antialiasing every pixel is the background or one texel, unsmoothed.
+TEST_F(Gl, GlobeShowsWholeRampTexels) {
+    const RampFolder folder;
+    sf::Texture texture;
+    const Scene scene = setUpScene(seededGlobe().indices, seededGlobe().positions, texture);
+    std::set<sf::Uint32> texels{sf::Color::Transparent.toInteger()};  // the cleared background
+    for (unsigned t = 0; t < 256; ++t) texels.insert(ramp().getPixel(t, 0).toInteger());
+    for (const sf::Uint32 pixel : drawn(scene, scene.mesh, texture))
+        ASSERT_EQ(texels.count(pixel), 1u) << std::hex << pixel;
+}
+
 TEST_F(Gl, GlobeWithoutItsRampIsBlack) {
     const RampFolder folder;
     fs::remove("terrain.png");
