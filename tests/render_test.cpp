@@ -5,8 +5,8 @@
 
 #include <SFML/Window/Window.hpp>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <glm/geometric.hpp>
 #include <set>
 
@@ -14,14 +14,10 @@
 #include "app/window.h"
 #include "globe/globe.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 // The viewer's 16:9 shape at a quarter of its size.
 constexpr unsigned width = 320, height = 180;
-// 2026-03-01 12:00 UTC: a globe whose point facing the eye and its antipode differ.
-constexpr unsigned seed = 1772366400;
 
 // Texel t is (t, 0 or 255, 128): red names the texel, green flips between neighbours so
 // that any mixing of two texels shows, and blue is 128 wherever the globe covers a pixel.
@@ -32,7 +28,7 @@ sf::Image ramp() {
     return image;
 }
 
-// The back buffer, bottom row first, each pixel packed as sf::Color::toInteger packs it.
+// The picture read back, bottom row first, each pixel packed as sf::Color::toInteger does.
 std::vector<sf::Uint32> pixels(unsigned columns = width, unsigned rows = height) {
     std::vector<sf::Uint32> read(columns * rows);
     glReadPixels(0, 0, columns, rows, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, read.data());
@@ -75,47 +71,29 @@ void GLAPIENTRY failsSilently(GLuint, GLenum, GLint* value) {
     *value = 0;
 }
 
-// A fresh working folder holding the ramp as "terrain.png" for as long as it lives; the
-// test goes back to the folder it came from however it ends.
-struct RampFolder {
-    const fs::path previous = fs::current_path();
-    const fs::path folder = fs::temp_directory_path() / ("quillmere-" + std::to_string(getpid()));
-    RampFolder() {
-        fs::create_directories(folder);
-        fs::current_path(folder);
-        ramp().saveToFile("terrain.png");
-    }
-    ~RampFolder() {
-        fs::current_path(previous);
-        fs::remove_all(folder);
-    }
-};
-
 struct Globe {
     std::vector<std::uint32_t> indices;
     std::vector<glm::vec3> positions;
 };
 
-const Globe& seededGlobe() {
-    static const Globe globe = [] {
-        Globe built;
-        std::srand(seed);
-        buildGlobe(built.indices, built.positions);
-        return built;
-    }();
-    return globe;
-}
+// The globe of 2026-03-01 12:00 UTC, whose point facing the eye and its antipode differ.
+const Globe globe = [] {
+    Globe built;
+    std::srand(1772366400);
+    buildGlobe(built.indices, built.positions);
+    return built;
+}();
 
-// A window with the viewer's requested version and a depth buffer but no antialiasing,
-// so that every pixel is wholly covered or not and colours read back exactly.
-struct Gl : testing::Test {
-    sf::Window window{sf::VideoMode(width, height), "gl test", sf::Style::None,
-                      sf::ContextSettings(24, 0, 0, 2, 0)};
-    void SetUp() override {
-        ASSERT_TRUE(window.setActive(true) && loadOpenGl());
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-};
+enum class RampFile { Present, Missing };
+
+// The viewer's start-up steps after the window opens, with the ramp as "terrain.png" in
+// the working directory or without it.
+Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
+    if (rampFile == RampFile::Present) ramp().saveToFile("terrain.png");
+    const Scene scene = setUpScene(globe.indices, globe.positions, texture);
+    std::remove("terrain.png");
+    return scene;
+}
 
 // The globe from the camera's start, drawn from cleared bindings, as each frame has to set
 // up what it reads.
@@ -129,6 +107,17 @@ std::vector<sf::Uint32> drawn(const Scene& scene, const GlobeMesh& mesh,
     drawGlobe(mesh, texture);
     return pixels();
 }
+
+// A window with the viewer's requested version and a depth buffer but no antialiasing,
+// so that every pixel is wholly covered or not and colours read back exactly.
+struct Gl : testing::Test {
+    sf::Window window{sf::VideoMode(width, height), "gl test", sf::Style::None,
+                      sf::ContextSettings(24, 0, 0, 2, 0)};
+    sf::Texture texture;
+    void SetUp() override {
+        ASSERT_TRUE(window.setActive(true) && loadOpenGl());
+    }
+};
 
 }  // namespace
 
@@ -162,13 +151,11 @@ TEST_F(Gl, ShaderFailuresWithEmptyLogsWriteBareLines) {
 
 // One point per height along the bottom row: the matrix has no linear part, so only its
 // translation places the point. Between the band ends, heights a quarter texel either side
-// of a texel's centre give that texel with nearest sampling; smoothing would mix in the
-// neighbour's green.
+// of a texel's centre give that texel with nearest sampling.
 TEST_F(Gl, ShaderHeightsPickRampTexelsLinearly) {
-    glUseProgram(createProgram(vertexShaderSource, fragmentShaderSource));
-    const sf::Image image = ramp();
-    sf::Texture texture;
-    ASSERT_TRUE(texture.loadFromImage(image));
+    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
+    glUseProgram(program);
+    ASSERT_TRUE(texture.loadFromImage(ramp()));
     sf::Texture::bind(&texture, sf::Texture::Normalized);
     std::vector<std::pair<float, unsigned>> cases = {
         {0.0f, 0}, {0.96f, 0}, {1.04f, 255}, {2.0f, 255}, {1.0f, 128}};
@@ -177,8 +164,7 @@ TEST_F(Gl, ShaderHeightsPickRampTexelsLinearly) {
     glEnableVertexAttribArray(positionLocation);
     glVertexAttribPointer(positionLocation, 1, GL_FLOAT, GL_FALSE, sizeof cases[0],
                           &cases[0].first);
-    GLint program = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glClear(GL_DEPTH_BUFFER_BIT);
     for (unsigned i = 0; i < cases.size(); ++i) {
         glm::mat4 toPixel(0.0f);
         toPixel[3] = {(i + 0.5f) * 2 / width - 1, 1.0f / height - 1, 0, 1};
@@ -187,11 +173,11 @@ TEST_F(Gl, ShaderHeightsPickRampTexelsLinearly) {
     }
     const std::vector<sf::Uint32> picture = pixels();
     for (unsigned i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(picture[i], image.getPixel(cases[i].second, 0).toInteger()) << cases[i].first;
+        EXPECT_EQ(picture[i], ramp().getPixel(cases[i].second, 0).toInteger()) << cases[i].first;
 }
 
 TEST_F(Gl, UploadHoldsEveryPositionAndIndex) {
-    const GlobeMesh mesh = uploadGlobe(seededGlobe().indices, seededGlobe().positions, true);
+    const GlobeMesh mesh = uploadGlobe(globe.indices, globe.positions, true);
     GLint vertexBytes = 0, indexBytes = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &vertexBytes);
     glGetBufferParameteriv(GL_ELEMENT_ARRAY_BUFFER, GL_BUFFER_SIZE, &indexBytes);
@@ -199,54 +185,45 @@ TEST_F(Gl, UploadHoldsEveryPositionAndIndex) {
               (std::vector{3'145'728, 6'291'456, 1'572'864}));
 }
 
-TEST_F(Gl, DrawWithoutVertexArraysShowsTheSamePicture) {
-    const RampFolder folder;
-    sf::Texture texture;
-    const Scene scene = setUpScene(seededGlobe().indices, seededGlobe().positions, texture);
-    ASSERT_NE(scene.mesh.vertexArray, 0u);
-    const std::vector<sf::Uint32> picture = drawn(scene, scene.mesh, texture);
-    // Relief spreads the globe over many texels; a blank frame would match too.
-    EXPECT_GT(std::set(picture.begin(), picture.end()).size(), 20u);
-    const GlobeMesh plain = uploadGlobe(seededGlobe().indices, seededGlobe().positions, false);
-    EXPECT_TRUE(drawn(scene, plain, texture) == picture);
-    EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
-}
-
-// Without antialiasing every pixel is the background or one texel, unsmoothed.
+// Without antialiasing every pixel is the cleared background or one texel, unsmoothed.
 TEST_F(Gl, GlobeShowsWholeRampTexels) {
-    const RampFolder folder;
-    sf::Texture texture;
-    const Scene scene = setUpScene(seededGlobe().indices, seededGlobe().positions, texture);
-    std::set<sf::Uint32> texels{sf::Color::Transparent.toInteger()};  // the cleared background
+    const Scene scene = setUpViewerScene(texture, RampFile::Present);
+    std::set<sf::Uint32> texels{sf::Color::Transparent.toInteger()};
     for (unsigned t = 0; t < 256; ++t) texels.insert(ramp().getPixel(t, 0).toInteger());
     for (const sf::Uint32 pixel : drawn(scene, scene.mesh, texture))
         ASSERT_EQ(texels.count(pixel), 1u) << std::hex << pixel;
 }
 
+TEST_F(Gl, DrawWithoutVertexArraysShowsTheSamePicture) {
+    const Scene scene = setUpViewerScene(texture, RampFile::Present);
+    ASSERT_NE(scene.mesh.vertexArray, 0u);
+    const std::vector<sf::Uint32> picture = drawn(scene, scene.mesh, texture);
+    // Relief spreads the globe over many texels; a blank frame would match too.
+    EXPECT_GT(std::set(picture.begin(), picture.end()).size(), 20u);
+    EXPECT_TRUE(drawn(scene, uploadGlobe(globe.indices, globe.positions, false), texture) ==
+                picture);
+    EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
+}
+
 TEST_F(Gl, GlobeWithoutItsRampIsBlack) {
-    const RampFolder folder;
-    fs::remove("terrain.png");
     glClearColor(0.25f, 0.25f, 0.25f, 1.0f);  // a colour the globe never takes
-    sf::Texture texture;
-    const Scene scene = setUpScene(seededGlobe().indices, seededGlobe().positions, texture);
+    const Scene scene = setUpViewerScene(texture, RampFile::Missing);
     const std::vector<sf::Uint32> picture = drawn(scene, scene.mesh, texture);
     EXPECT_EQ(std::set(picture.begin(), picture.end()),
               (std::set{sf::Color(64, 64, 64).toInteger(), sf::Color::Black.toInteger()}));
 }
 
-// The first frame as the viewer draws it, with its own window and start-up steps, read back
-// before it is shown: bottom row first, 1280 x 720.
+// The first frame as the viewer draws it, with its own window and start-up steps: 1280 x
+// 720, bottom row first.
 struct ViewerFrame : testing::Test {
     static inline std::vector<sf::Uint32> picture;
     static void SetUpTestSuite() {
-        const RampFolder folder;
         sf::Window window;
         openViewerWindow(window);
         ASSERT_TRUE(loadOpenGl());
         sf::Texture texture;
-        const Scene scene = setUpScene(seededGlobe().indices, seededGlobe().positions, texture);
-        uploadMvp(scene.mvpLocation, buildMvp(Camera{}, scene.projection));
-        drawGlobe(scene.mesh, texture);
+        const Scene scene = setUpViewerScene(texture, RampFile::Present);
+        drawn(scene, scene.mesh, texture);
         // Reading a multisampled window gives one sample per pixel; a copy into a plain
         // buffer averages them, as showing the frame does.
         GLuint resolved = 0, colour = 0;
@@ -261,42 +238,36 @@ struct ViewerFrame : testing::Test {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved);
         picture = pixels(1280, 720);
     }
-    static sf::Color at(int x, int y) {
-        return sf::Color(picture[(719 - y) * 1280 + x]);
-    }
 };
 
 // Blue is 128 where the globe covers a pixel, so less means a pixel shared with the black
-// background, which only multisampling gives.
+// background, which only multisampling gives. The outline is about 2000 pixels long.
 TEST_F(ViewerFrame, OutlinePixelsBlendWithTheBackground) {
-    const auto blended = std::count_if(picture.begin(), picture.end(), [](sf::Uint32 pixel) {
-        const sf::Uint8 blue = sf::Color(pixel).b;
-        return blue > 0 && blue < 128;
-    });
-    // The outline is about 2000 pixels long.
-    EXPECT_GT(blended, 1000);
+    EXPECT_GT(std::count_if(picture.begin(), picture.end(),
+                            [](sf::Uint32 pixel) {
+                                const sf::Uint8 blue = sf::Color(pixel).b;
+                                return blue > 0 && blue < 128;
+                            }),
+              1000);
 }
 
 // Grid points around (128, 128), which faces the eye, land where the camera puts them and
 // show their own texel, not that of the far side around the antipode (128, 384).
 TEST_F(ViewerFrame, ShowsTheNearSideOfTheGlobe) {
-    const auto height = [](int i, int j) {
-        return glm::length(seededGlobe().positions[i * gridSize + j]);
-    };
+    const auto height = [](int i, int j) { return glm::length(globe.positions[i * gridSize + j]); };
     // Antipodes stand on opposite sides of 1, so they differ unless both are near it.
     ASSERT_GT(std::abs(height(128, 128) - height(128, 384)), 0.02f) << "this seed cannot tell";
     int matches = 0;
     for (int k = 0; k < 49; ++k) {
         const int i = 116 + k / 7 * 4, j = 116 + k % 7 * 4;
-        const glm::vec3 point = seededGlobe().positions[i * gridSize + j];
+        const glm::vec3 point = globe.positions[i * gridSize + j];
         // The eye 3 units out on z looks at the centre with a 45 degree view of 16:9, and
         // 1 / tan(22.5 degrees) is 1 + sqrt(2).
         const float scale = (1.0f + std::sqrt(2.0f)) / (3.0f - point.z);
-        const sf::Color pixel = at(static_cast<int>(640 * (1 + point.x * scale * 9 / 16)),
-                                   static_cast<int>(360 * (1 - point.y * scale)));
+        const int x = 640 * (1 + point.x * scale * 9 / 16), y = 360 * (1 + point.y * scale);
         // A texel or two off for sampling and the blend across the pixel's triangles.
         const float texel = (std::clamp(height(i, j), 0.96f, 1.04f) - 0.96f) / 0.08f * 256;
-        matches += std::abs(pixel.r - texel) <= 8;
+        matches += std::abs(sf::Color(picture[y * 1280 + x]).r - texel) <= 8;
     }
     EXPECT_GE(matches, 44) << "of 49 grid points";
 }
