@@ -89,11 +89,5 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModelAndEachWheelNotchCountsOnc
             if (std::isnan(a[i]) && std::isnan(e[i])) continue;
             EXPECT_NEAR(a[i], e[i], 1e-5 * std::max(1.0f, std::fabs(e[i]))) << i;
         }
-        if (pressed != Key::Right) continue;
-        // Untilted, two entries have short closed forms, where GLM lands an ulp away.
-        const double cosine = static_cast<float>(
-            std::cos(static_cast<double>(static_cast<float>(camera.yaw * 0.017453293005625408))));
-        EXPECT_EQ(mvp[0][0], static_cast<float>(p[0][0] * cosine));
-        EXPECT_EQ(mvp[3][2], static_cast<float>(p[2][2] * -0.625 + p[3][2]));
     }
 }

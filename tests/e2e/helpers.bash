@@ -48,6 +48,17 @@ stop_viewer() {
     VIEWER=
 }
 
+# within SECONDS COMMAND...: runs the command every tenth of a second until it succeeds,
+# and fails once the seconds have passed.
+within() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 # Sets WINDOW to the viewer's window once it is mapped.
 wait_for_window() {
     WINDOW=$(timeout "$PATIENCE" xdotool search --sync --onlyvisible --name '^Quillmere$' | head -n 1)
@@ -68,35 +79,33 @@ pixel() {
 
 # Grabs the screen into $1 until the middle of it is no longer black: the globe is up.
 wait_for_globe() {
-    local deadline=$((SECONDS + PATIENCE))
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        grab "$1" && [ "$(pixel "$1" 640 360)" != 000000 ] && return 0
-        sleep 0.2
-    done
-    return 1
+    within "$PATIENCE" lit_in_the_middle "$1"
+}
+
+lit_in_the_middle() {
+    grab "$1" && [ "$(pixel "$1" 640 360)" != 000000 ]
 }
 
 # Grabs the screen into $2 until it differs from $1.
 wait_for_change() {
-    local deadline=$((SECONDS + PATIENCE))
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        grab "$2" && ! cmp -s "$1" "$2" && return 0
-        sleep 0.1
-    done
-    return 1
+    within "$PATIENCE" screen_differs "$1" "$2"
+}
+
+screen_differs() {
+    grab "$2" && ! cmp -s "$1" "$2"
 }
 
 # Grabs the screen into $1 once it has stayed the same for a second: several frames even
 # on the software renderer. Gives up after 15 seconds.
 wait_for_still() {
-    local deadline=$((SECONDS + 15)) before="${1%.ppm}.before.ppm"
-    grab "$before"
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        sleep 1
-        grab "$1" && cmp -s "$1" "$before" && return 0
-        mv "$1" "$before"
-    done
-    return 1
+    grab "${1%.ppm}.before.ppm"
+    within 15 same_a_second_later "$1" "${1%.ppm}.before.ppm"
+}
+
+same_a_second_later() {
+    sleep 1
+    grab "$1"
+    cmp -s "$1" "$2" || { mv "$1" "$2" && false; }
 }
 
 # The box around everything that is not black: "width height left top".
@@ -112,9 +121,7 @@ close_viewer() {
 # Waits for the viewer to end and sets STATUS to its exit status; a viewer that does not
 # end within $1 seconds (default PATIENCE) is killed and STATUS is "hung".
 wait_for_exit() {
-    local deadline=$((SECONDS + ${1:-$PATIENCE}))
-    until [ -s "$RUN_DIR/status" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.1; done
-    if [ -s "$RUN_DIR/status" ]; then
+    if within "${1:-$PATIENCE}" test -s "$RUN_DIR/status"; then
         STATUS=$(<"$RUN_DIR/status")
         VIEWER=
     else
