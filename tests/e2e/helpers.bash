@@ -31,7 +31,7 @@ launch() {
         wait $!
         echo $? >status
     ) 3>&- &
-    until [ -s "$RUN_DIR/pid" ]; do sleep 0.01; done
+    within 10 test -s "$RUN_DIR/pid"
     VIEWER=$(<"$RUN_DIR/pid")
 }
 

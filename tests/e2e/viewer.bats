@@ -85,9 +85,9 @@ loudness() {
     # radius) and six down to 3.375 (about 40 pixels less than at the start).
     start=$(silhouette "$RUN_DIR/still.ppm" | cut -d' ' -f1)
     xdotool mousemove 640 360 click --repeat 3 --delay 20 4
-    within 10 outline_width_is -gt $((start + 60))
+    within "$PATIENCE" outline_width_is -gt $((start + 60))
     xdotool click --repeat 6 --delay 20 5
-    within 10 outline_width_is -lt $((start - 40))
+    within "$PATIENCE" outline_width_is -lt $((start - 40))
 }
 
 @test "plays its music, and plays it again after the track ends" {
