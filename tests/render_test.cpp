@@ -35,7 +35,8 @@ std::vector<sf::Uint32> pixels(unsigned columns = width, unsigned rows = height)
     return read;
 }
 
-// Everything written to file descriptor 2 while `run` runs, the driver's own output too.
+// Everything written to file descriptor 2 while `run` runs, the driver's own output too;
+// the pipe holds 64 KiB, far more than any log.
 template <typename Run>
 std::string standardErrorOf(Run run) {
     int pipeEnds[2];
