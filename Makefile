@@ -8,9 +8,9 @@ BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-
 # CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
-DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev libxtst-dev xvfb x11-utils openbox \
-                xdotool imagemagick bats faketime dpkg-dev file lintian desktop-file-utils \
-                appstream man-db
+DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
+                faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
+                man-db
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
@@ -48,8 +48,7 @@ bench: dev-build
 
 # Runs the real viewer on a virtual screen and saves its first globe frame as a PNG.
 screenshot: dev-build
-	@mkdir -p out
-	@tests/with-xvfb.sh $(BUILD_DIR)/tools/screenshot $(APP) assets out/screenshot.png
+	@tests/with-xvfb.sh tools/screenshot.sh $(APP) assets out/screenshot.png
 
 # The Debian package, built into this folder and checked by lintian (errors fail it).
 package: build

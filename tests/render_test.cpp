@@ -4,36 +4,24 @@
 #include <unistd.h>
 
 #include <SFML/Window/Window.hpp>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <glm/geometric.hpp>
+#include <optional>
 #include <set>
 
+#include "app/startup.h"
+#include "app/window.h"
 #include "globe/globe.h"
-#include "view/camera.h"
 
 namespace {
 
 // The viewer's 16:9 shape at a quarter of its size.
 constexpr unsigned width = 320, height = 180;
 
-// A window with the viewer's depth buffer and requested version but no antialiasing,
-// so that every pixel is wholly covered or not and colours read back exactly.
-struct Gl : testing::Test {
-    sf::Window window{sf::VideoMode(width, height), "gl test", sf::Style::None,
-                      sf::ContextSettings(24, 0, 0, 2, 0)};
-    void SetUp() override {
-        ASSERT_TRUE(window.setActive(true) && glewInit() == GLEW_OK);
-    }
-};
-
-// The back buffer, bottom row first, each pixel packed as sf::Color::toInteger packs it.
-std::vector<sf::Uint32> pixels() {
-    std::vector<sf::Uint32> read(width * height);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, read.data());
-    return read;
-}
-
-// Texel t is (t, 0 or 255, 128): red names the texel, and green flips between
-// neighbours, so any blending of two texels shows at once.
+// Texel t is (t, 0 or 255, 128): red names the texel, green flips between neighbours so
+// that any mixing of two texels shows, and blue is 128 wherever the globe covers a pixel.
 sf::Image ramp() {
     sf::Image image;
     image.create(256, 1);
@@ -41,46 +29,144 @@ sf::Image ramp() {
     return image;
 }
 
+// The picture read back, bottom row first, each pixel packed as sf::Color::toInteger does.
+std::vector<sf::Uint32> pixels(unsigned columns = width, unsigned rows = height) {
+    std::vector<sf::Uint32> read(columns * rows);
+    glReadPixels(0, 0, columns, rows, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, read.data());
+    return read;
+}
+
+// Everything written to file descriptor 2 while `run` runs, the driver's own output too;
+// the pipe holds 64 KiB, far more than any log.
+template <typename Run>
+std::string standardErrorOf(Run run) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return "no pipe";
+    const int saved = dup(STDERR_FILENO);
+    dup2(pipeEnds[1], STDERR_FILENO);
+    close(pipeEnds[1]);
+    run();
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::string text(1 << 16, '\0');
+    text.resize(std::max<ssize_t>(read(pipeEnds[0], text.data(), text.size()), 0));
+    close(pipeEnds[0]);
+    return text;
+}
+
+std::string withUndeclaredName(std::string text, const std::string& before) {
+    return text.insert(text.find(before), "undeclaredName = 1.0;");
+}
+
+std::string compileLog(GLenum type, const std::string& text) {
+    const GLuint shader = glCreateShader(type);
+    const GLchar* characters = text.c_str();
+    glShaderSource(shader, 1, &characters, nullptr);
+    glCompileShader(shader);
+    char log[4096] = "";
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    return log;
+}
+
+// A driver for which every compile and link fails and leaves an empty log.
+void GLAPIENTRY failsSilently(GLuint, GLenum, GLint* value) {
+    *value = 0;
+}
+
+struct Globe {
+    std::vector<std::uint32_t> indices;
+    std::vector<glm::vec3> positions;
+};
+
+// The globe of 2026-03-01 12:00 UTC, whose point facing the eye and its antipode differ.
+const Globe globe = [] {
+    Globe built;
+    std::srand(1772366400);
+    buildGlobe(built.indices, built.positions);
+    return built;
+}();
+
+enum class RampFile { Present, Missing };
+
+// The viewer's start-up steps after the window opens, with the ramp as "terrain.png" in
+// the working directory or without it.
+Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
+    if (rampFile == RampFile::Present) ramp().saveToFile("terrain.png");
+    const Scene scene = setUpScene(globe.indices, globe.positions, texture);
+    std::remove("terrain.png");
+    return scene;
+}
+
+// The globe from the camera's start, drawn from cleared bindings, as each frame has to set
+// up what it reads.
+std::vector<sf::Uint32> drawn(const Scene& scene, const GlobeMesh& mesh,
+                              const sf::Texture& texture) {
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glDisableVertexAttribArray(positionLocation);
+    uploadMvp(scene.mvpLocation, buildMvp(Camera{}, scene.projection));
+    drawGlobe(mesh, texture);
+    return pixels();
+}
+
+// A window with the viewer's requested version and a depth buffer but no antialiasing,
+// so that every pixel is wholly covered or not and colours read back exactly.
+struct Gl : testing::Test {
+    sf::Window window{sf::VideoMode(width, height), "gl test", sf::Style::None,
+                      sf::ContextSettings(24, 0, 0, 2, 0)};
+    sf::Texture texture;
+    void SetUp() override {
+        ASSERT_TRUE(window.setActive(true) && loadOpenGl());
+    }
+};
+
 }  // namespace
 
-// Standard error is captured at file descriptor 2, so the driver's own output counts.
-TEST_F(Gl, ShaderTextsBuildSilentlyLogABrokenVertexTextAndPickRampTexelsLinearly) {
-    testing::internal::CaptureStderr();
+TEST_F(Gl, ShaderTextsBuildWithoutAWord) {
+    EXPECT_EQ(standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); }), "");
+}
+
+TEST_F(Gl, ShaderFailuresLogTheVertexStageThenTheFragmentStageThenTheLink) {
+    const std::string vertex = withUndeclaredName(vertexShaderSource, "gl_Position");
+    const std::string fragment = withUndeclaredName(fragmentShaderSource, "gl_FragColor");
+    GLuint program = 0;
+    const std::string written = standardErrorOf([&] { program = createProgram(vertex, fragment); });
+    const std::string vertexLog = compileLog(GL_VERTEX_SHADER, vertex);
+    const std::string fragmentLog = compileLog(GL_FRAGMENT_SHADER, fragment);
+    char linkLog[4096] = "";
+    glGetProgramInfoLog(program, sizeof linkLog, nullptr, linkLog);
+    ASSERT_TRUE(!vertexLog.empty() && !fragmentLog.empty() && *linkLog);
+    EXPECT_EQ(written, vertexLog + "\n" + fragmentLog + "\n" + linkLog + "\n");
+}
+
+TEST_F(Gl, ShaderFailuresWithEmptyLogsWriteBareLines) {
+    const auto shaderQuery = glGetShaderiv;
+    const auto programQuery = glGetProgramiv;
+    glGetShaderiv = glGetProgramiv = failsSilently;
+    const std::string written =
+        standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); });
+    glGetShaderiv = shaderQuery;
+    glGetProgramiv = programQuery;
+    EXPECT_EQ(written, "\n\n\n");
+}
+
+// One point per height along the bottom row: the matrix has no linear part, so only its
+// translation places the point. Between the band ends, heights a quarter texel either side
+// of a texel's centre give that texel with nearest sampling.
+TEST_F(Gl, ShaderHeightsPickRampTexelsLinearly) {
     const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-
-    std::string broken = vertexShaderSource;
-    broken.insert(broken.find("gl_Position"), "undeclaredName = 1.0;");
-    testing::internal::CaptureStderr();
-    const GLuint brokenProgram = createProgram(broken, fragmentShaderSource);
-    const std::string written = testing::internal::GetCapturedStderr();
-    ASSERT_NE(brokenProgram, 0u);
-    // The same text compiled on its own gives the log the driver wrote for it.
-    const GLuint shader = glCreateShader(GL_VERTEX_SHADER);
-    const GLchar* text = broken.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    char vertexLog[4096] = "", linkLog[4096] = "";
-    glGetShaderInfoLog(shader, sizeof vertexLog, nullptr, vertexLog);
-    glGetProgramInfoLog(brokenProgram, sizeof linkLog, nullptr, linkLog);
-    ASSERT_TRUE(*vertexLog && *linkLog);
-    EXPECT_EQ(written, std::string(vertexLog) + "\n" + linkLog + "\n");
-
-    // One point per height along the bottom row: the matrix has no linear part, so only
-    // its translation places the point. Between the band ends, heights a quarter texel
-    // either side of a texel's centre give that texel with linear nearest sampling;
-    // smoothing would mix in the neighbour's green.
     glUseProgram(program);
-    const sf::Image image = ramp();
-    sf::Texture texture;
-    ASSERT_TRUE(texture.loadFromImage(image));
+    ASSERT_TRUE(texture.loadFromImage(ramp()));
     sf::Texture::bind(&texture, sf::Texture::Normalized);
     std::vector<std::pair<float, unsigned>> cases = {
         {0.0f, 0}, {0.96f, 0}, {1.04f, 255}, {2.0f, 255}, {1.0f, 128}};
     for (unsigned half = 0; half < 512; half += 3)  // half-texel steps, a third of them
         cases.push_back({float(0.96 + 0.08 * (half + 0.5) / 512), half / 2});
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 1, GL_FLOAT, GL_FALSE, sizeof cases[0], &cases[0].first);
+    glEnableVertexAttribArray(positionLocation);
+    glVertexAttribPointer(positionLocation, 1, GL_FLOAT, GL_FALSE, sizeof cases[0],
+                          &cases[0].first);
+    glClear(GL_DEPTH_BUFFER_BIT);
     for (unsigned i = 0; i < cases.size(); ++i) {
         glm::mat4 toPixel(0.0f);
         toPixel[3] = {(i + 0.5f) * 2 / width - 1, 1.0f / height - 1, 0, 1};
@@ -89,52 +175,103 @@ TEST_F(Gl, ShaderTextsBuildSilentlyLogABrokenVertexTextAndPickRampTexelsLinearly
     }
     const std::vector<sf::Uint32> picture = pixels();
     for (unsigned i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(picture[i], image.getPixel(cases[i].second, 0).toInteger()) << cases[i].first;
+        EXPECT_EQ(picture[i], ramp().getPixel(cases[i].second, 0).toInteger()) << cases[i].first;
 }
 
-// Both paths draw from cleared bindings, as each frame has to set up what it reads.
-TEST_F(Gl, UploadHoldsTheGlobeAndBothPathsDrawItAlikeAndBlackWithoutTheRamp) {
-    std::vector<std::uint32_t> indices;
-    std::vector<glm::vec3> positions;
-    generateSphere(indices, positions);
-    applyFaults(positions);
-    ASSERT_TRUE(vertexArraysAvailable());
-    char directory[] = "/tmp/quillmere-render-XXXXXX";
-    ASSERT_EQ(chdir(mkdtemp(directory)), 0);
-
-    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);  // a colour the globe never takes
-    const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
-    glUseProgram(program);
-    Camera camera;
-    uploadMvp(glGetUniformLocation(program, "mvp"), buildMvp(camera, buildProjection()));
-    sf::Texture texture;
-    const auto draw = [&](const GlobeMesh& mesh) {
-        glBindVertexArray(0);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        glDisableVertexAttribArray(0);
-        drawGlobe(mesh, texture);
-        const std::vector<sf::Uint32> picture = pixels();
-        return std::make_pair(picture, std::set<sf::Uint32>(picture.begin(), picture.end()));
-    };
-
-    const GlobeMesh plain = uploadGlobe(indices, positions, false);  // leaves both bound
+TEST_F(Gl, UploadHoldsEveryPositionAndIndex) {
+    const GlobeMesh mesh = uploadGlobe(globe.indices, globe.positions, true);
     GLint vertexBytes = 0, indexBytes = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &vertexBytes);
     glGetBufferParameteriv(GL_ELEMENT_ARRAY_BUFFER, GL_BUFFER_SIZE, &indexBytes);
-    EXPECT_EQ((std::vector{vertexBytes, indexBytes, plain.indexCount}),
+    EXPECT_EQ((std::vector{vertexBytes, indexBytes, mesh.indexCount}),
               (std::vector{3'145'728, 6'291'456, 1'572'864}));
-    loadTerrainTexture(texture, program);  // no terrain.png yet
-    EXPECT_EQ(draw(plain).second,
-              (std::set{sf::Color(64, 64, 64).toInteger(), sf::Color::Black.toInteger()}));
+}
 
-    EXPECT_TRUE(ramp().saveToFile("terrain.png"));
-    loadTerrainTexture(texture, program);
-    const auto withoutArray = draw(plain);
+// Without antialiasing every pixel is the cleared background or one texel, unsmoothed.
+TEST_F(Gl, GlobeShowsWholeRampTexels) {
+    const Scene scene = setUpViewerScene(texture, RampFile::Present);
+    std::set<sf::Uint32> texels{sf::Color::Transparent.toInteger()};
+    for (unsigned t = 0; t < 256; ++t) texels.insert(ramp().getPixel(t, 0).toInteger());
+    for (const sf::Uint32 pixel : drawn(scene, scene.mesh, texture))
+        ASSERT_EQ(texels.count(pixel), 1u) << std::hex << pixel;
+}
+
+TEST_F(Gl, DrawWithoutVertexArraysShowsTheSamePicture) {
+    const Scene scene = setUpViewerScene(texture, RampFile::Present);
+    ASSERT_NE(scene.mesh.vertexArray, 0u);
+    const std::vector<sf::Uint32> picture = drawn(scene, scene.mesh, texture);
     // Relief spreads the globe over many texels; a blank frame would match too.
-    EXPECT_GT(withoutArray.second.size(), 20u);
-    EXPECT_TRUE(withoutArray.first == draw(uploadGlobe(indices, positions, true)).first);
+    EXPECT_GT(std::set(picture.begin(), picture.end()).size(), 20u);
+    EXPECT_TRUE(drawn(scene, uploadGlobe(globe.indices, globe.positions, false), texture) ==
+                picture);
     EXPECT_EQ(glGetError(), GLenum{GL_NO_ERROR});
-    unlink("terrain.png");
-    rmdir(directory);
+}
+
+TEST_F(Gl, GlobeWithoutItsRampIsBlack) {
+    glClearColor(0.25f, 0.25f, 0.25f, 1.0f);  // a colour the globe never takes
+    const Scene scene = setUpViewerScene(texture, RampFile::Missing);
+    const std::vector<sf::Uint32> picture = drawn(scene, scene.mesh, texture);
+    EXPECT_EQ(std::set(picture.begin(), picture.end()),
+              (std::set{sf::Color(64, 64, 64).toInteger(), sf::Color::Black.toInteger()}));
+}
+
+// The first frame as the viewer draws it, with its own window and start-up steps: 1280 x
+// 720, bottom row first.
+struct ViewerFrame : testing::Test {
+    static inline std::vector<sf::Uint32> picture;
+    static void SetUpTestSuite() {
+        const std::optional<unsigned> bitsPerPixel = checkDisplay();
+        ASSERT_TRUE(bitsPerPixel);
+        sf::Window window;
+        openViewerWindow(window, *bitsPerPixel);
+        ASSERT_TRUE(loadOpenGl());
+        sf::Texture texture;
+        const Scene scene = setUpViewerScene(texture, RampFile::Present);
+        drawn(scene, scene.mesh, texture);
+        // Reading a multisampled window gives one sample per pixel; a copy into a plain
+        // buffer averages them, as showing the frame does.
+        GLuint resolved = 0, colour = 0;
+        glGenRenderbuffers(1, &colour);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 1280, 720);
+        glGenFramebuffers(1, &resolved);
+        glBindFramebuffer(GL_FRAMEBUFFER, resolved);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, 1280, 720, 0, 0, 1280, 720, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved);
+        picture = pixels(1280, 720);
+    }
+};
+
+// Blue is 128 where the globe covers a pixel, so less means a pixel shared with the black
+// background, which only multisampling gives. The outline is about 2000 pixels long.
+TEST_F(ViewerFrame, OutlinePixelsBlendWithTheBackground) {
+    EXPECT_GT(std::count_if(picture.begin(), picture.end(),
+                            [](sf::Uint32 pixel) {
+                                const sf::Uint8 blue = sf::Color(pixel).b;
+                                return blue > 0 && blue < 128;
+                            }),
+              1000);
+}
+
+// Grid points around (128, 128), which faces the eye, land where the camera puts them and
+// show their own texel, not that of the far side around the antipode (128, 384).
+TEST_F(ViewerFrame, ShowsTheNearSideOfTheGlobe) {
+    const auto height = [](int i, int j) { return glm::length(globe.positions[i * gridSize + j]); };
+    // Antipodes stand on opposite sides of 1, so they differ unless both are near it.
+    ASSERT_GT(std::abs(height(128, 128) - height(128, 384)), 0.02f) << "this seed cannot tell";
+    int matches = 0;
+    for (int k = 0; k < 49; ++k) {
+        const int i = 116 + k / 7 * 4, j = 116 + k % 7 * 4;
+        const glm::vec3 point = globe.positions[i * gridSize + j];
+        // The eye 3 units out on z looks at the centre with a 45 degree view of 16:9, and
+        // 1 / tan(22.5 degrees) is 1 + sqrt(2).
+        const float scale = (1.0f + std::sqrt(2.0f)) / (3.0f - point.z);
+        const int x = 640 * (1 + point.x * scale * 9 / 16), y = 360 * (1 + point.y * scale);
+        // A texel or two off for sampling and the blend across the pixel's triangles.
+        const float texel = (std::clamp(height(i, j), 0.96f, 1.04f) - 0.96f) / 0.08f * 256;
+        matches += std::abs(sf::Color(picture[y * 1280 + x]).r - texel) <= 8;
+    }
+    EXPECT_GE(matches, 44) << "of 49 grid points";
 }

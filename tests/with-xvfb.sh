@@ -32,10 +32,13 @@ export DISPLAY=":$(head -n 1 "$display_file")"
 # as on a desktop. It is ready once it has claimed the root window.
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+# A loaded machine can take seconds; without it, Alt+F4 would reach no one.
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+for _ in $(seq 600); do
+    wm_ready && break
     sleep 0.05
 done
+wm_ready || { echo "openbox did not start" >&2; exit 1; }
 
 # Mesa's shader cache would report a broken shader as compiled on later runs.
 export MESA_SHADER_CACHE_DISABLE=true

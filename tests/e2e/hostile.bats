@@ -68,11 +68,11 @@ check_outcome() {
         fails) expect_failure "$argument" ;;
         runs) wait_for_window && expect_close_to_end_it ;;
         round)
-            wait_for_window && wait_for_picture "$RUN_DIR/globe.png" &&
+            wait_for_window && wait_for_globe "$RUN_DIR/globe.png" &&
                 globe_is_round_and_centred "$RUN_DIR/globe.png" && expect_close_to_end_it
             ;;
         signal)
-            wait_for_window && wait_for_picture "$RUN_DIR/globe.png" || return 1
+            wait_for_window && wait_for_globe "$RUN_DIR/globe.png" || return 1
             kill -s "$argument" "$VIEWER"
             wait_for_exit "$PROMPT_SECONDS"
             [ "$STATUS" = 0 ] || { echo "status $STATUS after SIG$argument" >&2; return 1; }
