@@ -12,8 +12,8 @@ inline float sideOfCut(const glm::vec3& p, const glm::vec3& d) {
                               static_cast<double>(p.z) * d.z);
 }
 
-inline glm::vec3 afterCut(const glm::vec3& p, float side) {
-    return side > 0 ? p * faultScale : p / faultScale;
+inline float afterCut(float coordinate, float side) {
+    return side > 0 ? coordinate * faultScale : coordinate / faultScale;
 }
 
 // Every pass over a stretch of positions, the directions drawn beforehand. applyFaultsInOrder
