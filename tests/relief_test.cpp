@@ -118,6 +118,10 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
               glm::vec3(0x1.3a593ep-8f, 0x1.3fb26cp-17f, -0x1.fffe7ep-1f));
     EXPECT_EQ(unitVectorFromDraws(RAND_MAX / 3, RAND_MAX / 5 * 4),
               glm::vec3(0x1.2a561ep-2f, -0x1.cb17a2p-1f, -0x1.555554p-2f));
+    // The terms cancel so that only the rule's grouping, (y + x) + z, leaves a positive side.
+    const glm::vec3 cancelling(-1, 1, 0x1p-30f);
+    EXPECT_EQ(afterPasses(applyFaultsInOrder, {cancelling}, {{1, 1, 0x1p-30f}})[0],
+              cancelling * faultScale);
     const Positions globe = sphere();
     const Positions first = relief(globe, 1), second = relief(globe, 20240607);
     const auto digest = [](const Positions& positions) {  // FNV-1a over the bytes
@@ -149,7 +153,9 @@ TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
         const glm::vec3 along = glm::cross(d, across);
         std::mt19937 generator(7);
         Positions positions;
-        for (int found[2] = {0, 0}; found[0] + found[1] < 2 * int(faultBlockSize);) {
+        int found[2] = {0, 0};
+        for (int tries = 0; tries < 1000000 && found[0] + found[1] < 2 * int(faultBlockSize);
+             ++tries) {
             const float angle = generator() * 0x1p-32f * 6.2831855f;
             const float offset = (generator() * 0x1p-32f - 0.5f) * 0x1p-22f;
             const glm::vec3 p = across * std::cos(angle) + along * std::sin(angle) + d * offset;
@@ -163,6 +169,7 @@ TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
                 }
             }
         }
+        ASSERT_EQ(positions.size(), 2 * faultBlockSize);
         expectKernelsFollowTheRule(positions, {d, -d, d});
     }
     // Products among the denormals round by half a step each whatever the lengths are:
