@@ -4,7 +4,6 @@
 #include <system_error>
 #include <thread>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 namespace {
@@ -62,9 +61,8 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
 }
 
 glm::vec3 randomUnitVector() {
-    const int firstDraw = std::rand();
-    const int secondDraw = std::rand();
-    return unitVectorFromDraws(firstDraw, secondDraw);
+    const int firstDraw = std::rand();  // drawn first: the order of arguments is not fixed
+    return unitVectorFromDraws(firstDraw, std::rand());
 }
 
 void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3* directions,

@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)

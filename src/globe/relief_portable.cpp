@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 namespace {
