@@ -1,12 +1,13 @@
 #include <algorithm>
+#include <cmath>
 
 #include "globe/relief_kernels.h"
 
 namespace {
 
-// Each loop below takes a step of every position in the block at once, so no position waits
-// on its own previous step and the compiler vectorises the step. The next pass's sums are
-// taken before this pass scales, so one loop does both and the block is read once a pass.
+// The loop takes a step of every position in the block at once, so no position waits on its
+// own previous step and the compiler vectorises the step. The next pass's sums are taken
+// before this pass scales, so one loop does both and the block is read once a pass.
 void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t directionCount,
               float bound) {
     auto& [x, y, z] = block;
@@ -22,7 +23,7 @@ void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t 
         for (std::size_t i = 0; i < faultBlockSize; ++i) {
             const float side = sides[i];
             sides[i] = (y[i] * next.y + x[i] * next.x) + z[i] * next.z;
-            unsure |= (sides[i] <= bound) & (sides[i] >= -bound);
+            unsure |= std::fabs(sides[i]) <= bound;
             x[i] = afterCut(x[i], side), y[i] = afterCut(y[i], side), z[i] = afterCut(z[i], side);
         }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
