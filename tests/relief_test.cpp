@@ -90,10 +90,10 @@ TEST(Relief, DrawsTwoNumbersPerCutAndExtremeDrawsGiveThePoles) {
     EXPECT_EQ(unitVectorFromDraws(RAND_MAX, RAND_MAX / 3), glm::vec3(0, 0, 1));
 }
 
-// The AVX2 kernel divides without a divide instruction. Within the admitted range the
-// result scales with the power of two, so every float of the lowest, a middle and the highest
-// binade, of both signs, stands for all of it: as coordinates of positions on the shrinking
-// side of one cut, far from its plane.
+// The AVX2 kernel divides without a divide instruction. Its result scales with the power of
+// two while every step stays a normal float, which holds well beyond the range it admits, so
+// every float of the lowest, a middle and the highest binade it admits, of both signs, stands
+// for the rest: as coordinates of positions on the shrinking side of one cut, far from it.
 TEST(Relief, AvxKernelDividesAsTheRuleOverTheAdmittedRange) {
     if (!avx2Available()) GTEST_SKIP() << "no AVX2 on this machine";
     for (const float binade : {divisionFreeSmallest * 4, 1.0f, divisionFreeLargest / 8}) {
