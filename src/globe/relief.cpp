@@ -4,15 +4,14 @@
 #include <system_error>
 #include <thread>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 namespace {
 
 // A float sum of a cut's three products is off the exact one by at most about 3 * 2^-24 of
-// S = sum |p_i d_i| <= |p| |d|. The AVX2 kernel sums a pass ahead, before a scaling that
-// moves each coordinate by one more rounding (2^-24 of S); the rule's double sum adds
-// 2 * 2^-53 of S. Five float units cover all three.
+// S = sum |p_i d_i| <= |p| |d|. The kernels sum a pass ahead, before a scaling that moves
+// each coordinate by one more rounding (2^-24 of S); the rule's double sum adds 2 * 2^-53
+// of S. Five float units cover all three.
 constexpr double sideErrorPerLength = 5 * 0x1p-24;
 // Products among the denormals lose up to 2^-150 each whatever the lengths are. Beyond
 // this floor a trusted sign also means the rule's sum does not round to a zero float.
@@ -62,9 +61,8 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
 }
 
 glm::vec3 randomUnitVector() {
-    const int firstDraw = std::rand();
-    const int secondDraw = std::rand();
-    return unitVectorFromDraws(firstDraw, secondDraw);
+    const int firstDraw = std::rand();  // drawn first: the order of arguments is not fixed
+    return unitVectorFromDraws(firstDraw, std::rand());
 }
 
 void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
@@ -72,7 +70,8 @@ void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3
     for (const glm::vec3* d = directions; d != directions + directionCount; ++d) {
         const glm::vec3 direction = *d;  // a copy, or every write to a position reloads it
         for (glm::vec3* p = positions; p != positions + count; ++p) {
-            *p = afterCut(*p, sideOfCut(*p, direction));
+            const float side = sideOfCut(*p, direction);
+            *p = {afterCut(p->x, side), afterCut(p->y, side), afterCut(p->z, side)};
         }
     }
 }

@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -25,10 +24,6 @@ static_assert(reciprocalLow > 0 && faultBlockSize % lanes == 0);
 // Eight positions, a coordinate (x, y, z) to a register.
 using Group = __m256[3];
 
-AVX2_FMA inline __m256 scaled(__m256 coordinates, __m256 high, __m256 low) {
-    return _mm256_fmadd_ps(coordinates, high, _mm256_mul_ps(coordinates, low));
-}
-
 AVX2_FMA inline __m256 floatSides(const Group& group, const glm::vec3& d) {
     const __m256 yTerms = _mm256_mul_ps(group[1], _mm256_set1_ps(d.y));
     return _mm256_fmadd_ps(group[2], _mm256_set1_ps(d.z),
@@ -36,10 +31,8 @@ AVX2_FMA inline __m256 floatSides(const Group& group, const glm::vec3& d) {
 }
 
 AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) {
-    for (int g = 0; g < groupCount; ++g) {
-        for (int axis = 0; axis < 3; ++axis)
-            _mm256_store_ps(&block[axis][g * lanes], groups[g][axis]);
-    }
+    for (int i = 0; i < groupCount * 3; ++i)
+        _mm256_store_ps(&block[i % 3][i / 3 * lanes], groups[i / 3][i % 3]);
 }
 
 // All passes over one block in registers: the groups keep both vector units busy while
@@ -47,8 +40,7 @@ AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) 
 AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
                        std::size_t directionCount, float bound) {
     Group groups[groupCount];
-    // This pass's sides: the sign bit is set where the position shrinks.
-    __m256 sides[groupCount];
+    __m256 sides[groupCount];  // this pass's: the sign bit is set where the position shrinks
     for (int g = 0; g < groupCount; ++g) {
         for (int axis = 0; axis < 3; ++axis)
             groups[g][axis] = _mm256_load_ps(&block[axis][g * lanes]);
@@ -81,7 +73,8 @@ AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
             const __m256 nextSides = floatSides(groups[g], next);
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
-            for (__m256& coordinates : groups[g]) coordinates = scaled(coordinates, high, low);
+            for (__m256& coordinates : groups[g])
+                coordinates = _mm256_fmadd_ps(coordinates, high, _mm256_mul_ps(coordinates, low));
             sides[g] = nextSides;
         }
     }
@@ -99,13 +92,6 @@ void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* d
     runBlocks(runBlock, positions, count, directions, directionCount);
 }
 
-AVX2_FMA void divideByFaultScaleAvx2(const float* in, float* out, std::size_t count) {
-    const __m256 high = _mm256_set1_ps(reciprocalHigh), low = _mm256_set1_ps(reciprocalLow);
-    for (std::size_t i = 0; i < count; i += lanes) {
-        _mm256_storeu_ps(out + i, scaled(_mm256_loadu_ps(in + i), high, low));
-    }
-}
-
 #else  // elsewhere the portable kernel is the only one
 
 bool avx2Available() {
@@ -115,10 +101,6 @@ bool avx2Available() {
 void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
                      std::size_t directionCount) {
     applyFaultsPortable(positions, count, directions, directionCount);
-}
-
-void divideByFaultScaleAvx2(const float* in, float* out, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) out[i] = in[i] / faultScale;
 }
 
 #endif

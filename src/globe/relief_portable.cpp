@@ -1,31 +1,33 @@
+#include <algorithm>
 #include <cmath>
 
-#include "globe/globe.h"
 #include "globe/relief_kernels.h"
 
 namespace {
 
-// Each loop below takes a step of every position in the block at once, so no position
-// waits on its own previous step and the compiler vectorises each step.
+// The loop takes a step of every position in the block at once, so no position waits on its
+// own previous step and the compiler vectorises the step. The next pass's sums are taken
+// before this pass scales, so one loop does both and the block is read once a pass.
 void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t directionCount,
               float bound) {
     auto& [x, y, z] = block;
     float sides[faultBlockSize];
+    const auto askTheRule = [&](const glm::vec3& d) {
+        for (std::size_t i = 0; i < faultBlockSize; ++i)
+            sides[i] = sideOfCut({x[i], y[i], z[i]}, d);
+    };
+    askTheRule(directions[0]);
     for (std::size_t pass = 0; pass < directionCount; ++pass) {
-        const glm::vec3 d = directions[pass];
+        const glm::vec3 next = directions[std::min(pass + 1, directionCount - 1)];
         int unsure = 0;  // an int, as a bool would keep the loop from vectorising
         for (std::size_t i = 0; i < faultBlockSize; ++i) {
-            sides[i] = (y[i] * d.y + x[i] * d.x) + z[i] * d.z;
+            const float side = sides[i];
+            sides[i] = (y[i] * next.y + x[i] * next.x) + z[i] * next.z;
             unsure |= std::fabs(sides[i]) <= bound;
+            x[i] = afterCut(x[i], side), y[i] = afterCut(y[i], side), z[i] = afterCut(z[i], side);
         }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
-        for (std::size_t i = 0; unsure && i < faultBlockSize; ++i) {
-            sides[i] = sideOfCut({x[i], y[i], z[i]}, d);
-        }
-        for (std::size_t i = 0; i < faultBlockSize; ++i) {
-            const glm::vec3 p = afterCut({x[i], y[i], z[i]}, sides[i]);
-            x[i] = p.x, y[i] = p.y, z[i] = p.z;
-        }
+        if (unsure) askTheRule(next);
     }
 }
 
