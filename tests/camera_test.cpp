@@ -8,10 +8,9 @@
 
 #include "globe/globe.h"
 
-using Key = sf::Keyboard;
-
 namespace {
 
+using Key = sf::Keyboard;
 constexpr auto pressed = sf::Event::KeyPressed, released = sf::Event::KeyReleased;
 
 void key(Camera& camera, sf::Event::EventType type, Key::Key code) {
@@ -21,8 +20,8 @@ void key(Camera& camera, sf::Event::EventType type, Key::Key code) {
     handleCameraEvent(camera, event);
 }
 
-// SFML reports each notch of the vertical wheel twice: scrolled (as wheel 0) and moved.
-// The sideways wheel is scrolled as often, one way.
+// SFML reports each notch of the vertical wheel twice, scrolled (as wheel 0) and moved; the
+// sideways wheel is scrolled as often, one way.
 void turnWheels(Camera& camera, int notches) {
     sf::Event scrolled{}, moved{}, sideways{};
     scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
@@ -89,14 +88,12 @@ TEST(Camera, EachVerticalWheelNotchMovesTheEyeAnEighthOnce) {
     EXPECT_EQ(camera.distance, 3.375f);
 }
 
-// Entries are carried in double precision and rounded once; GLM's float arithmetic rounds
-// after every step, so it agrees only within float tolerance. At rest, the matrix holds the
-// projection's entries.
+// GLM's float arithmetic rounds after every step, where the camera rounds once, so the two
+// agree within float tolerance. Wheel notches and a key press, then 899 frames: at rest;
+// the eye on the centre, where every entry is not a number; near it; beyond it; far out and
+// turned back, at a pole.
 TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModel) {
-    const glm::mat4 p = buildProjection();
     Camera camera;
-    // Wheel notches and a key press, then 899 frames: at rest; the eye on the centre, where
-    // every entry is not a number; near it; beyond it; far out and turned back, at a pole.
     const struct {
         int notches;
         Key::Key pressed;
@@ -106,7 +103,7 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModel) {
         turnWheels(camera, notches);
         key(camera, pressed, code);
         for (int frame = 0; frame < 899; ++frame) stepCamera(camera);
-        const glm::mat4 mvp = buildMvp(camera, p);
+        const glm::mat4 mvp = buildMvp(camera, buildProjection());
         const glm::mat4 expected =
             glm::perspective(glm::radians(45.0f), 1.7777778f, 0.1f, 100.0f) *
             glm::lookAt(glm::vec3(0, 0, camera.distance), {}, {0, 1, 0}) *
