@@ -5,7 +5,7 @@
 
 load helpers
 
-# kind | condition | what to do before the launch, and the launch | outcome (a function)
+# kind | condition | what to do before the launch, and the launch | what must follow
 # A job started in the background of a script ignores SIGINT, and the viewer keeps a
 # signal it was started ignoring, so the signal rows start it with the default actions.
 ROWS=$(cat <<'TABLE'
@@ -13,7 +13,7 @@ normal  | display variable unset       | launch env -u DISPLAY | fails '^Cannot 
 normal  | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
 normal  | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | fails '^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$'
 normal  | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
-normal  | no sound device              | launch ALSOFT_DRIVERS=none | runs_saying '^No audio output could be opened; playing without music\.$'
+normal  | no sound device              | launch ALSOFT_DRIVERS=none | runs; says_once '^No audio output could be opened; playing without music\.$'
 normal  | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
 normal  | no assets                    | rm "$TERRAIN" "$MUSIC"; launch | runs
 normal  | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs
@@ -39,27 +39,22 @@ teardown() {
     stop_viewer
 }
 
-# fails TEXT: status 1, with a line matching the extended regular expression TEXT once.
-fails() {
-    wait_for_exit
-    [ "$STATUS" = 1 ]
+# says_once TEXT: one line of standard error matches the extended regular expression.
+says_once() {
     [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]
+}
+
+fails() {
+    ends_with 1
+    says_once "$1"
 }
 
 runs() {
-    wait_for_window
     close_viewer
-    wait_for_exit
-    [ "$STATUS" = 0 ]
-}
-
-runs_saying() {
-    runs
-    [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]
+    ends_with 0
 }
 
 runs_round() {
-    wait_for_window
     wait_for_globe "$RUN_DIR/globe.ppm"
     globe_is_round_and_centred "$RUN_DIR/globe.ppm"
     runs
@@ -67,11 +62,9 @@ runs_round() {
 
 # ends_on SIGNAL: a drawing viewer ends promptly with 0.
 ends_on() {
-    wait_for_window
     wait_for_globe "$RUN_DIR/globe.ppm"
     kill -s "$1" "$VIEWER"
-    wait_for_exit "$PROMPT_SECONDS"
-    [ "$STATUS" = 0 ]
+    ends_with 0 "$PROMPT_SECONDS"
 }
 
 @test "every condition of this screen kind ends as it should" {
@@ -79,7 +72,8 @@ ends_on() {
     mapfile -t rows < <(grep "^${SCREEN_KIND:?} " <<<"$ROWS" | sed 's/ *| */|/g')
     [ ${#rows[@]} -gt 0 ]
     for row in "${rows[@]}"; do
-        IFS='|' read -r _ condition action outcome <<<"$row"
+        IFS='|' read -r _ condition action <<<"$row"
+        outcome=${action##*|} action=${action%|*}
         echo "# $condition: $outcome"
         make_run_dir
         TERRAIN=$RUN_DIR/terrain.png MUSIC="$RUN_DIR/mellowsad beat.ogg"

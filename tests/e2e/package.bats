@@ -47,18 +47,15 @@ teardown() {
 
 @test "the launcher started elsewhere shows the globe in its ramp's colours and ends with 0 on Alt+F4" {
     launch # from a bare folder: without the ramp the globe would stay black
-    wait_for_window
     wait_for_globe "$RUN_DIR/globe.ppm"
     close_viewer
-    wait_for_exit
-    [ "$STATUS" = 0 ]
+    ends_with 0
     stderr_is_clean
 }
 
 @test "the launcher passes the viewer's status 1 through" {
     launch MESA_GL_VERSION_OVERRIDE=1.0
-    wait_for_exit
-    [ "$STATUS" = 1 ]
+    ends_with 1
     grep -q '^Failed ot init GLEW\.$' "$RUN_DIR/stderr"
 }
 
