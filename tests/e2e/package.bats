@@ -8,7 +8,8 @@ setup_file() {
     DEB=$(echo "$BATS_FILE_TMPDIR"/out/quillmere_*.deb)
     ROOT=$BATS_FILE_TMPDIR/root
     dpkg-deb -x "$DEB" "$ROOT"
-    export DEB ROOT QUILLMERE=$ROOT/usr/bin/quillmere
+    # The launcher runs in a folder with nothing of the viewer's in it.
+    export DEB ROOT QUILLMERE=$ROOT/usr/bin/quillmere ASSETS=
 }
 
 setup() {
@@ -46,7 +47,7 @@ teardown() {
 }
 
 @test "the launcher started elsewhere shows the globe in its ramp's colours and ends with 0 on Alt+F4" {
-    launch # from a bare folder: without the ramp the globe would stay black
+    launch # without its ramp the globe would stay black
     wait_for_globe "$RUN_DIR/globe.ppm"
     close_viewer
     ends_with 0
