@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on a private Xvfb screen (a free display of its own, so tests may run side
-# by side) with Mesa's software renderer and the openbox window manager, which makes the
-# window fullscreen and turns Alt+F4 into a close request, as on a desktop. XVFB_SCREEN
-# (default 1280x720x24, the window's own size) and XVFB_OPTIONS shape the screen.
+# Runs a command on a private Xvfb screen, free for tests side by side, with Mesa's software
+# renderer and openbox, which makes the window fullscreen and turns Alt+F4 into a close
+# request. XVFB_SCREEN (default 1280x720x24, the window's own size) and XVFB_OPTIONS shape it.
 set -euo pipefail
 
 display_file=$(mktemp)

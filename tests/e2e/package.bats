@@ -20,24 +20,19 @@ teardown() {
     stop_viewer
 }
 
-@test "the package holds the launcher, the viewer, its data and the desktop files" {
+# The validators and the launcher's own tests below find the rest of the tree.
+@test "the package holds the music and the icons, names its libraries and places its manual" {
     dpkg-deb -f "$DEB" Depends | grep -q libsfml-audio
-    cd "$ROOT/usr"
-    [ -x bin/quillmere ]
-    [ -x libexec/quillmere/quillmere ]
-    ls share/quillmere/terrain.png "share/quillmere/mellowsad beat.ogg" \
-        share/applications/org.example.quillmere.desktop \
-        share/metainfo/org.example.quillmere.metainfo.xml share/man/man6/quillmere.6.gz \
-        share/doc/quillmere/copyright share/doc/quillmere/changelog.gz
-    [ "$(identify -format '%wx%h ' share/icons/hicolor/{256x256,48x48}/apps/quillmere.png)" = \
+    [ -s "$ROOT/usr/share/quillmere/mellowsad beat.ogg" ]
+    [ "$(identify -format '%wx%h ' "$ROOT"/usr/share/icons/hicolor/{256x256,48x48}/apps/quillmere.png)" = \
         "256x256 48x48 " ]
     # The manual is filled in at install time, so it names where the package puts things.
-    zgrep -q '^\.I /usr/share/quillmere/terrain.png$' share/man/man6/quillmere.6.gz
+    zgrep -q '^\.I /usr/share/quillmere/terrain.png$' "$ROOT/usr/share/man/man6/quillmere.6.gz"
 }
 
 @test "the desktop entry, the metainfo, the manual and the package pass their validators" {
-    desktop-file-validate "$ROOT"/usr/share/applications/*.desktop
-    appstreamcli validate --no-net "$ROOT"/usr/share/metainfo/*.xml
+    desktop-file-validate "$ROOT/usr/share/applications/org.example.quillmere.desktop"
+    appstreamcli validate --no-net "$ROOT/usr/share/metainfo/org.example.quillmere.metainfo.xml"
     [ "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
         "$ROOT"/usr/share/man/man6/quillmere.6.gz 2>&1 >/dev/null)" = "" ]
     lintian --fail-on error,warning "$DEB"
