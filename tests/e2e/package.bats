@@ -1,0 +1,61 @@
+# The Debian package that CPACK builds from BUILD_DIR, unpacked into a scratch root: what
+# it installs, the validators, and its launcher started from an unrelated folder.
+
+load helpers
+
+setup_file() {
+    "$CPACK" --config "$BUILD_DIR/CPackConfig.cmake" -B "$BATS_FILE_TMPDIR/out" >/dev/null
+    DEB=$(echo "$BATS_FILE_TMPDIR"/out/quillmere_*.deb)
+    ROOT=$BATS_FILE_TMPDIR/root
+    dpkg-deb -x "$DEB" "$ROOT"
+    # The launcher runs in a folder with nothing of the viewer's in it.
+    export DEB ROOT QUILLMERE=$ROOT/usr/bin/quillmere ASSETS=
+}
+
+setup() {
+    make_run_dir
+}
+
+teardown() {
+    stop_viewer
+}
+
+# The validators and the launcher's own tests below find the rest of the tree.
+@test "the package holds the music and the icons, names its libraries and places its manual" {
+    dpkg-deb -f "$DEB" Depends | grep -q libsfml-audio
+    [ -s "$ROOT/usr/share/quillmere/mellowsad beat.ogg" ]
+    [ "$(identify -format '%wx%h ' "$ROOT"/usr/share/icons/hicolor/{256x256,48x48}/apps/quillmere.png)" = \
+        "256x256 48x48 " ]
+    # The manual is filled in at install time, so it names where the package puts things.
+    zgrep -q '^\.I /usr/share/quillmere/terrain.png$' "$ROOT/usr/share/man/man6/quillmere.6.gz"
+}
+
+@test "the desktop entry, the metainfo, the manual and the package pass their validators" {
+    desktop-file-validate "$ROOT/usr/share/applications/org.example.quillmere.desktop"
+    appstreamcli validate --no-net "$ROOT/usr/share/metainfo/org.example.quillmere.metainfo.xml"
+    [ "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+        "$ROOT"/usr/share/man/man6/quillmere.6.gz 2>&1 >/dev/null)" = "" ]
+    lintian --fail-on error,warning "$DEB"
+}
+
+@test "the launcher started elsewhere shows the globe in its ramp's colours and ends with 0 on Alt+F4" {
+    launch # without its ramp the globe would stay black
+    wait_for_globe "$RUN_DIR/globe.ppm"
+    close_viewer
+    ends_with 0
+    stderr_is_clean
+}
+
+@test "the launcher passes the viewer's status 1 through" {
+    launch MESA_GL_VERSION_OVERRIDE=1.0
+    ends_with 1
+    grep -q '^Failed ot init GLEW\.$' "$RUN_DIR/stderr"
+}
+
+@test "without its data folder the launcher says so in one line and ends with 1" {
+    cp "$QUILLMERE" "$RUN_DIR/"
+    run "$RUN_DIR/quillmere"
+    [ "$status" = 1 ]
+    [ "${#lines[@]}" = 1 ]
+    [[ ${lines[0]} == *"data folder"* ]]
+}
