@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <glm/geometric.hpp>
 #include <system_error>
 #include <thread>
 
@@ -22,8 +23,7 @@ constexpr double growthPerPass = static_cast<double>(faultScale) * (1 + 0x1p-23)
 constexpr float largestDrift = 4;
 
 double lengthBound(const glm::vec3& v) {
-    const glm::dvec3 exact(v);
-    return std::sqrt(exact.x * exact.x + exact.y * exact.y + exact.z * exact.z) * (1 + 0x1p-50);
+    return glm::length(glm::dvec3(v)) * (1 + 0x1p-50);
 }
 
 bool admitted(float coordinate) {  // written so that NaN and infinity fail
@@ -47,17 +47,13 @@ float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
 }  // namespace
 
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
-    // 2 pi rounded to a float, read as that float.
-    constexpr float fullTurn = 6.2831855f;
-    const float u = static_cast<float>(firstDraw / static_cast<double>(RAND_MAX));
-    const float z = static_cast<float>(2.0 * u - 1.0);
-    const float v = static_cast<float>(secondDraw / static_cast<double>(RAND_MAX));
-    const float theta = static_cast<float>(static_cast<double>(fullTurn) * v);
-    const float w = static_cast<float>(1.0 - static_cast<double>(z) * z);
-    const float r = static_cast<float>(std::sqrt(static_cast<double>(w)));
-    const float cosine = static_cast<float>(std::cos(static_cast<double>(theta)));
-    const float sine = static_cast<float>(std::sin(static_cast<double>(theta)));
-    return {cosine * r, sine * r, z};
+    // Every step is worked out in double and rounded once to a float before the next.
+    const auto rounded = [](double exact) { return static_cast<float>(exact); };
+    constexpr double fullTurn = 6.2831855f;  // 2 pi rounded to a float, read as that float
+    const double z = rounded(2.0 * rounded(firstDraw / static_cast<double>(RAND_MAX)) - 1.0);
+    const double theta = rounded(fullTurn * rounded(secondDraw / static_cast<double>(RAND_MAX)));
+    const float r = rounded(std::sqrt(rounded(1.0 - z * z)));
+    return {rounded(std::cos(theta)) * r, rounded(std::sin(theta)) * r, rounded(z)};
 }
 
 glm::vec3 randomUnitVector() {
@@ -79,9 +75,8 @@ void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3
 void runBlocks(BlockRunner runBlock, glm::vec3* positions, std::size_t count,
                const glm::vec3* directions, std::size_t directionCount) {
     double largestDirection = 0;
-    for (std::size_t pass = 0; pass < directionCount; ++pass) {
+    for (std::size_t pass = 0; pass < directionCount; ++pass)
         largestDirection = std::fmax(largestDirection, lengthBound(directions[pass]));
-    }
     const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
     const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
     std::size_t start = 0;

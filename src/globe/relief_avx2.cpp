@@ -59,13 +59,11 @@ AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
         }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (!_mm256_testz_ps(unsure, unsure)) {
-            alignas(32) float ruleSides[faultBlockSize];
+            alignas(32) float rule[faultBlockSize];
             store(groups, block);
-            for (std::size_t i = 0; i < faultBlockSize; ++i) {
-                const glm::vec3 p = {block[0][i], block[1][i], block[2][i]};
-                ruleSides[i] = sideOfCut(p, directions[pass]) > 0 ? 1.0f : -1.0f;
-            }
-            for (int g = 0; g < groupCount; ++g) sides[g] = _mm256_load_ps(&ruleSides[g * lanes]);
+            ruleSides(block, directions[pass], rule);
+            for (int g = 0; g < groupCount; ++g)  // all bits set where the rule shrinks
+                sides[g] = _mm256_cmp_ps(_mm256_load_ps(&rule[g * lanes]), zero, _CMP_NGT_UQ);
         }
         // The next pass's sums are taken before this pass scales, so both run side by side.
         const glm::vec3& next = directions[std::min(pass + 1, directionCount - 1)];
@@ -93,14 +91,11 @@ void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* d
 }
 
 #else  // elsewhere the portable kernel is the only one
-
 bool avx2Available() {
     return false;
 }
-
 void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
                      std::size_t directionCount) {
     applyFaultsPortable(positions, count, directions, directionCount);
 }
-
 #endif

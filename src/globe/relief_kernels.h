@@ -16,10 +16,9 @@ inline float afterCut(float coordinate, float side) {
     return side > 0 ? coordinate * faultScale : coordinate / faultScale;
 }
 
-// Every pass over a stretch of positions, the directions drawn beforehand. applyFaultsInOrder
-// is the rule as written, the yardstick; the kernels give its bytes, carrying a block of
-// positions through all passes together so that independent chains fill the pipeline: in
-// plain loops the compiler vectorises, or in AVX2 registers (where avx2Available(): AVX2, FMA).
+// Every pass over a stretch of positions, directions drawn beforehand. applyFaultsInOrder is
+// the rule as written, the yardstick; the kernels carry a block through all passes at once so
+// that independent chains fill the pipeline (applyFaultsAvx2 only where avx2Available()).
 using FaultPasses = void(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
                          std::size_t directionCount);
 FaultPasses applyFaultsInOrder, applyFaultsPortable, applyFaultsAvx2;
@@ -29,10 +28,14 @@ bool avx2Available();
 inline constexpr std::size_t faultBlockSize = 24;
 using BlockCoordinates = float[3][faultBlockSize];
 
+inline void ruleSides(const BlockCoordinates& block, const glm::vec3& d, float* sides) {
+    for (std::size_t i = 0; i < faultBlockSize; ++i)
+        sides[i] = sideOfCut({block[0][i], block[1][i], block[2][i]}, d);
+}
+
 // Runs each whole block through runBlock with the bound beyond which a float sum of a cut's
-// products has the rule's side. Blocks with a coordinate that may leave
-// [divisionFreeSmallest, divisionFreeLargest] in the passes (zeros aside), where the AVX2
-// kernel's division without a divide instruction is not proven, and the tail follow the rule.
+// products has the rule's side. The tail, and blocks that may leave the range where the AVX2
+// kernel's division without a divide instruction is proven (zeros aside), follow the rule.
 inline constexpr float divisionFreeSmallest = 0x1p-66f, divisionFreeLargest = 0x1p10f;
 using BlockRunner = void (*)(BlockCoordinates& block, const glm::vec3* directions,
                              std::size_t directionCount, float bound);

@@ -12,11 +12,7 @@ void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t 
               float bound) {
     auto& [x, y, z] = block;
     float sides[faultBlockSize];
-    const auto askTheRule = [&](const glm::vec3& d) {
-        for (std::size_t i = 0; i < faultBlockSize; ++i)
-            sides[i] = sideOfCut({x[i], y[i], z[i]}, d);
-    };
-    askTheRule(directions[0]);
+    ruleSides(block, directions[0], sides);
     for (std::size_t pass = 0; pass < directionCount; ++pass) {
         const glm::vec3 next = directions[std::min(pass + 1, directionCount - 1)];
         int unsure = 0;  // an int, as a bool would keep the loop from vectorising
@@ -27,7 +23,7 @@ void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t 
             x[i] = afterCut(x[i], side), y[i] = afterCut(y[i], side), z[i] = afterCut(z[i], side);
         }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
-        if (unsure) askTheRule(next);
+        if (unsure) ruleSides(block, next, sides);
     }
 }
 
