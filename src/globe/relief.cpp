@@ -12,7 +12,7 @@ namespace {
 // A float sum of a cut's three products is off the exact one by at most about 3 * 2^-24 of
 // S = sum |p_i d_i| <= |p| |d|. The kernels sum a pass ahead, before a scaling that moves
 // each coordinate by one more rounding (2^-24 of S); the rule's double sum adds 2 * 2^-53
-// of S. Five float units cover all three.
+// of S. Five float units cover all three, and the double roundings in working the bound out.
 constexpr double sideErrorPerLength = 5 * 0x1p-24;
 // Products among the denormals lose up to 2^-150 each whatever the lengths are. Beyond
 // this floor a trusted sign also means the rule's sum does not round to a zero float.
@@ -21,10 +21,6 @@ constexpr double sideErrorFloor = 0x1p-140;
 constexpr double growthPerPass = static_cast<double>(faultScale) * (1 + 0x1p-23);
 // How far coordinates may drift over all passes; the admitted range allows for it.
 constexpr float largestDrift = 4;
-
-double lengthBound(const glm::vec3& v) {
-    return glm::length(glm::dvec3(v)) * (1 + 0x1p-50);
-}
 
 bool admitted(float coordinate) {  // written so that NaN and infinity fail
     const float size = std::fabs(coordinate);
@@ -37,7 +33,7 @@ float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
     double largestLength = 0;
     for (const glm::vec3* p = block; p != block + faultBlockSize; ++p) {
         if (!admitted(p->x) || !admitted(p->y) || !admitted(p->z)) return 0;
-        largestLength = std::fmax(largestLength, lengthBound(*p));
+        largestLength = std::fmax(largestLength, glm::length(glm::dvec3(*p)));
     }
     const double bound = sideErrorPerLength * largestLength * growthTimesDirection + sideErrorFloor;
     const float nearest = static_cast<float>(bound);
@@ -76,7 +72,7 @@ void runBlocks(BlockRunner runBlock, glm::vec3* positions, std::size_t count,
                const glm::vec3* directions, std::size_t directionCount) {
     double largestDirection = 0;
     for (std::size_t pass = 0; pass < directionCount; ++pass)
-        largestDirection = std::fmax(largestDirection, lengthBound(directions[pass]));
+        largestDirection = std::fmax(largestDirection, glm::length(glm::dvec3(directions[pass])));
     const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
     const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
     std::size_t start = 0;
