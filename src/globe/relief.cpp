@@ -40,6 +40,31 @@ float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
     return nearest >= bound ? nearest : std::nextafter(nearest, INFINITY);
 }
 
+void runBlocks(BlockRunner& runBlock, glm::vec3* positions, std::size_t count,
+               const glm::vec3* directions, std::size_t directionCount) {
+    double largestDirection = 0;
+    for (std::size_t pass = 0; pass < directionCount; ++pass)
+        largestDirection = std::fmax(largestDirection, glm::length(glm::dvec3(directions[pass])));
+    const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
+    const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
+    std::size_t start = 0;
+    for (; proven && start + faultBlockSize <= count; start += faultBlockSize) {
+        glm::vec3* block = positions + start;
+        const float bound = sideErrorBound(block, growth * largestDirection);
+        if (bound == 0) {  // not proven for this block
+            applyFaultsInOrder(block, faultBlockSize, directions, directionCount);
+            continue;
+        }
+        alignas(32) BlockCoordinates coordinates;
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            coordinates[i % 3][i / 3] = block[i / 3][i % 3];
+        runBlock(coordinates, directions, directionCount, bound);
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            block[i / 3][i % 3] = coordinates[i % 3][i / 3];
+    }
+    applyFaultsInOrder(positions + start, count - start, directions, directionCount);
+}
+
 }  // namespace
 
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
@@ -68,29 +93,14 @@ void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3
     }
 }
 
-void runBlocks(BlockRunner runBlock, glm::vec3* positions, std::size_t count,
-               const glm::vec3* directions, std::size_t directionCount) {
-    double largestDirection = 0;
-    for (std::size_t pass = 0; pass < directionCount; ++pass)
-        largestDirection = std::fmax(largestDirection, glm::length(glm::dvec3(directions[pass])));
-    const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
-    const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
-    std::size_t start = 0;
-    for (; proven && start + faultBlockSize <= count; start += faultBlockSize) {
-        glm::vec3* block = positions + start;
-        const float bound = sideErrorBound(block, growth * largestDirection);
-        if (bound == 0) {  // not proven for this block
-            applyFaultsInOrder(block, faultBlockSize, directions, directionCount);
-            continue;
-        }
-        alignas(32) BlockCoordinates coordinates;
-        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
-            coordinates[i % 3][i / 3] = block[i / 3][i % 3];
-        runBlock(coordinates, directions, directionCount, bound);
-        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
-            block[i / 3][i % 3] = coordinates[i % 3][i / 3];
-    }
-    applyFaultsInOrder(positions + start, count - start, directions, directionCount);
+void applyFaultsPortable(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
+                         std::size_t directionCount) {
+    runBlocks(runBlockPortably, positions, count, directions, directionCount);
+}
+
+void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
+                     std::size_t directionCount) {
+    runBlocks(runBlockWithAvx2, positions, count, directions, directionCount);
 }
 
 void applyFaults(std::vector<glm::vec3>& positions) {

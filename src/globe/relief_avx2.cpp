@@ -35,10 +35,12 @@ AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) 
         _mm256_store_ps(&block[i % 3][i / 3 * lanes], groups[i / 3][i % 3]);
 }
 
+}  // namespace
+
 // All passes over one block in registers: the groups keep both vector units busy while
 // each waits on its own results.
-AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
-                       std::size_t directionCount, float bound) {
+AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
+                               std::size_t directionCount, float bound) {
     Group groups[groupCount];
     for (int i = 0; i < groupCount * 3; ++i)
         groups[i / 3][i % 3] = _mm256_load_ps(&block[i % 3][i / 3 * lanes]);
@@ -75,23 +77,16 @@ AVX2_FMA void runBlock(BlockCoordinates& block, const glm::vec3* directions,
     store(groups, block);
 }
 
-}  // namespace
-
 bool avx2Available() {
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
-
-void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                     std::size_t directionCount) {
-    runBlocks(runBlock, positions, count, directions, directionCount);
 }
 
 #else  // elsewhere the portable kernel is the only one
 bool avx2Available() {
     return false;
 }
-void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                     std::size_t directionCount) {
-    applyFaultsPortable(positions, count, directions, directionCount);
+void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
+                      std::size_t directionCount, float bound) {
+    runBlockPortably(block, directions, directionCount, bound);
 }
 #endif

@@ -33,11 +33,10 @@ inline void ruleSides(const BlockCoordinates& block, const glm::vec3& d, float* 
         sides[i] = sideOfCut({block[0][i], block[1][i], block[2][i]}, d);
 }
 
-// Runs each whole block through runBlock with the bound beyond which a float sum of a cut's
+// The kernels: all passes over one block, given the bound beyond which a float sum of a cut's
 // products has the rule's side. The tail, and blocks that may leave the range where the AVX2
 // kernel's division without a divide instruction is proven (zeros aside), follow the rule.
 inline constexpr float divisionFreeSmallest = 0x1p-66f, divisionFreeLargest = 0x1p10f;
-using BlockRunner = void (*)(BlockCoordinates& block, const glm::vec3* directions,
-                             std::size_t directionCount, float bound);
-void runBlocks(BlockRunner runBlock, glm::vec3* positions, std::size_t count,
-               const glm::vec3* directions, std::size_t directionCount);
+using BlockRunner = void(BlockCoordinates& block, const glm::vec3* directions,
+                         std::size_t directionCount, float bound);
+BlockRunner runBlockPortably, runBlockWithAvx2;

@@ -3,13 +3,11 @@
 
 #include "globe/relief_kernels.h"
 
-namespace {
-
 // The loop takes a step of every position in the block at once, so no position waits on its
 // own previous step and the compiler vectorises the step. The next pass's sums are taken
 // before this pass scales, so one loop does both and the block is read once a pass.
-void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t directionCount,
-              float bound) {
+void runBlockPortably(BlockCoordinates& block, const glm::vec3* directions,
+                      std::size_t directionCount, float bound) {
     auto& [x, y, z] = block;
     float sides[faultBlockSize];
     ruleSides(block, directions[0], sides);
@@ -25,11 +23,4 @@ void runBlock(BlockCoordinates& block, const glm::vec3* directions, std::size_t 
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (unsure) ruleSides(block, next, sides);
     }
-}
-
-}  // namespace
-
-void applyFaultsPortable(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                         std::size_t directionCount) {
-    runBlocks(runBlock, positions, count, directions, directionCount);
 }
