@@ -42,16 +42,22 @@ AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) 
 AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
                                std::size_t directionCount, float bound) {
     Group groups[groupCount];
-    for (int i = 0; i < groupCount * 3; ++i)
-        groups[i / 3][i % 3] = _mm256_load_ps(&block[i % 3][i / 3 * lanes]);
-    __m256 sides[groupCount] = {};  // this pass's: the sign bit is set where the position shrinks
+    __m256 sides[groupCount];  // this pass's: the sign bit is set where the position shrinks
+    for (int g = 0; g < groupCount; ++g) {
+        for (int axis = 0; axis < 3; ++axis)
+            groups[g][axis] = _mm256_load_ps(&block[axis][g * lanes]);
+        sides[g] = floatSides(groups[g], directions[0]);
+    }
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
     const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh);
-    const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow);
-    const __m256 bounds = _mm256_set1_ps(bound);
+    const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
     const __m256 magnitudeBits = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
-    __m256 unsure = _mm256_set1_ps(-1);  // sign bits set: the first pass asks the rule
     for (std::size_t pass = 0; pass < directionCount; ++pass) {
+        __m256 unsure = zero;
+        for (const __m256 groupSides : sides) {
+            const __m256 magnitudes = _mm256_and_ps(groupSides, magnitudeBits);
+            unsure = _mm256_or_ps(unsure, _mm256_cmp_ps(magnitudes, bounds, _CMP_LE_OQ));
+        }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (!_mm256_testz_ps(unsure, unsure)) {
             alignas(32) float rule[faultBlockSize];
@@ -60,13 +66,10 @@ AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directi
             for (int g = 0; g < groupCount; ++g)  // all bits set where the rule shrinks
                 sides[g] = _mm256_cmp_ps(_mm256_load_ps(&rule[g * lanes]), zero, _CMP_NGT_UQ);
         }
-        unsure = zero;
         // The next pass's sums are taken before this pass scales, so both run side by side.
         const glm::vec3& next = directions[std::min(pass + 1, directionCount - 1)];
         for (int g = 0; g < groupCount; ++g) {
             const __m256 nextSides = floatSides(groups[g], next);
-            const __m256 nextMagnitudes = _mm256_and_ps(nextSides, magnitudeBits);
-            unsure = _mm256_or_ps(unsure, _mm256_cmp_ps(nextMagnitudes, bounds, _CMP_LE_OQ));
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
             for (__m256& coordinates : groups[g])
