@@ -67,9 +67,7 @@ globe_is_up() {
 }
 
 # The box around everything that is not black: "width height left top".
-silhouette() {
-    convert "$1" -threshold 0 -format '%@\n' info: | tr 'x+' '  '
-}
+silhouette() { convert "$1" -threshold 0 -format '%@\n' info: | tr 'x+' '  '; }
 
 # True when all that is not black in the grabbed screen $1 is a round globe in the middle,
 # as tall as a 45 degree view from 3 units out makes it in the largest 16:9 area of the
@@ -87,6 +85,4 @@ globe_is_round_and_centred() {
 }
 
 # Nothing on standard error but the windowing library's note on a software renderer.
-stderr_is_clean() {
-    [ "$(grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = "" ]
-}
+stderr_is_clean() { ! grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"; }
