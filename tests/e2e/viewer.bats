@@ -24,13 +24,9 @@ setup_file() {
 teardown_file() { stop_viewer; }
 
 # A viewer that a test started itself ends with the test; the shared one with the file.
-teardown() {
-    [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer
-}
+teardown() { [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer; }
 
-screen_differs_from() {
-    grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"
-}
+screen_differs_from() { grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"; }
 
 outline_width_between() {
     local width
