@@ -84,9 +84,8 @@ TEST(Camera, EachVerticalWheelNotchMovesTheEyeAnEighthOnce) {
     EXPECT_EQ(camera.distance, 3.375f);
 }
 
-// GLM's float arithmetic rounds after every step, where the camera rounds once, so the two
-// agree within float tolerance: at rest; with the eye on the centre, where every entry is not
-// a number; near it; beyond it; far out, turned, and tilted to a pole.
+// GLM rounds after every step where the camera rounds once. At rest; the eye on the centre
+// (every entry not a number); near it; beyond it; far out, turned and tilted to a pole.
 TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModel) {
     for (const Camera& camera : {Camera{}, Camera{0.0f}, Camera{0.625f, -47.1f},
                                  Camera{-0.375f, 12.3f, 47.1f}, Camera{7.625f, 47.1f, -90.0f}}) {

@@ -90,10 +90,8 @@ TEST(Relief, DrawsTwoNumbersPerCutAndExtremeDrawsGiveThePoles) {
     EXPECT_EQ(unitVectorFromDraws(RAND_MAX, RAND_MAX / 3), glm::vec3(0, 0, 1));
 }
 
-// The AVX2 kernel divides without a divide instruction. Its result scales with the power of
-// two while every step stays a normal float, which holds well beyond the range it admits, so
-// every float of the lowest, a middle and the highest binade it admits, of both signs, stands
-// for the rest: as coordinates of positions on the shrinking side of one cut, far from it.
+// The AVX2 kernel divides without a divide instruction; its result scales with the power of
+// two, so every float of the lowest, a middle and the highest binade it admits stands for all.
 TEST(Relief, AvxKernelDividesAsTheRuleOverTheAdmittedRange) {
     if (!avx2Available()) GTEST_SKIP() << "no AVX2 on this machine";
     for (const float binade : {divisionFreeSmallest * 4, 1.0f, divisionFreeLargest / 8}) {
@@ -109,10 +107,8 @@ TEST(Relief, AvxKernelDividesAsTheRuleOverTheAdmittedRange) {
     }
 }
 
-// Written down once from the relief as it first shipped, so that any change to what a seed
-// gives (the fault count or scale, the full-turn constant, the order of the terms, sine for
-// cosine) fails here even where the fast paths and the yardstick change together. The
-// globes follow glibc's rand(); the directions from given draws follow no library.
+// Written down from the relief as it first shipped, so that any change to what a seed gives
+// fails even where the fast paths and the rule change together. The globes follow glibc's rand().
 TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     EXPECT_EQ(unitVectorFromDraws(12345, 678901),
               glm::vec3(0x1.3a593ep-8f, 0x1.3fb26cp-17f, -0x1.fffe7ep-1f));
@@ -140,11 +136,9 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
               glm::vec3(-0x1.990fb4p-7f, 0x1.045092p+0f, 0x1.416cfep-13f));
 }
 
-// Points so near the plane of the cut d that the float sum of their products (in the rule's
-// order for the portable kernel, fused for the AVX2 one) has the other sign from the rule's
-// side, and is off zero by more than a twentieth of what the kernels allow for (five float
-// units of the length): a kernel trusting a bound much tighter than its own takes the wrong
-// side for them.
+// Points so near the cut d's plane that the float sum (the rule's order for the portable
+// kernel, fused for AVX2) has the wrong sign yet is off zero by over a twentieth of the bound
+// the kernels allow: a kernel trusting a much tighter bound takes the wrong side for them.
 TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
     for (const glm::vec3 d : {glm::normalize(glm::vec3(0.48f, -0.6f, 0.64f)),
                               glm::normalize(glm::vec3(-0.7f, 0.5f, 0.51f))}) {

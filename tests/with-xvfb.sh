@@ -6,12 +6,7 @@ set -euo pipefail
 
 display_file=$(mktemp)
 pids=()
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    wait
-    rm -f "$display_file"
-}
-trap cleanup EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait; rm -f "$display_file"' EXIT
 
 # within SECONDS COMMAND...: polls the command until it succeeds, on a loaded machine too.
 within() {

@@ -1,6 +1,5 @@
-# Shared by the end-to-end tests: they start the real viewer (QUILLMERE) on the screen that
-# tests/with-xvfb.sh made, drive it with xdotool as a user does and grab the screen with
-# ImageMagick (a .ppm file holds the pixels alone, so equal pictures give equal files).
+# The end-to-end tests start the real viewer (QUILLMERE) on tests/with-xvfb.sh's screen, drive
+# it with xdotool and grab the screen as .ppm (pixels alone, so equal pictures, equal files).
 
 # Only a guard against hangs: the globe is built and drawn on a software renderer.
 PATIENCE=60
@@ -29,6 +28,7 @@ launch() {
 }
 
 # Ends a viewer the test left running, and shows what it said should the test fail.
+teardown() { stop_viewer; }
 stop_viewer() {
     [ -z "${VIEWER:-}" ] || kill -KILL "$VIEWER" 2>/dev/null || true
     VIEWER=
@@ -59,21 +59,15 @@ grab() { import -window root "$1"; }
 
 # Grabs the screen into $1 until the middle is no longer black and the top left corner
 # is, where the bare screen's weave of black and white shows before the first frame.
-wait_for_globe() {
-    within "$PATIENCE" globe_is_up "$1"
-}
-
+wait_for_globe() { within "$PATIENCE" globe_is_up "$1"; }
 globe_is_up() {
-    local corner_and_middle
-    grab "$1" || return 1
-    corner_and_middle=$(convert "$1" -depth 8 -format '%[hex:p{0,0}]%[hex:p{1,0}] %[hex:p{w/2,h/2}]' info:)
-    [[ $corner_and_middle == "000000000000 "* && $corner_and_middle != *" 000000" ]]
+    local pixels
+    grab "$1" && pixels=$(convert "$1" -depth 8 -format '%[hex:p{0,0}]%[hex:p{1,0}] %[hex:p{w/2,h/2}]' info:) &&
+        [[ $pixels == "000000000000 "* && $pixels != *" 000000" ]]
 }
 
 # The box around everything that is not black: "width height left top".
-silhouette() {
-    convert "$1" -threshold 0 -format '%@\n' info: | tr 'x+' '  '
-}
+silhouette() { convert "$1" -threshold 0 -format '%@\n' info: | tr 'x+' '  '; }
 
 # True when all that is not black in the grabbed screen $1 is a round globe in the middle,
 # as tall as a 45 degree view from 3 units out makes it in the largest 16:9 area of the
@@ -91,6 +85,4 @@ globe_is_round_and_centred() {
 }
 
 # Nothing on standard error but the windowing library's note on a software renderer.
-stderr_is_clean() {
-    [ "$(grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = "" ]
-}
+stderr_is_clean() { ! grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"; }

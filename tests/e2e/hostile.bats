@@ -1,7 +1,5 @@
-# The viewer at the edges of the desktops people have and of what lies in its folder: it
-# either runs and ends with status 0 on the close request, or fails at start-up with one
-# line and status 1, never with a signal, a hang or a flood on standard error.
-# SCREEN_KIND names the screen tests/with-xvfb.sh made and picks the table's rows for it.
+# Odd desktops and odd files in its folder: the viewer runs and ends with 0 on the close
+# request, or fails at start-up with one line and status 1. SCREEN_KIND picks the rows.
 
 load helpers
 
@@ -32,25 +30,10 @@ tall    | 1280 x 1024 screen           | launch | runs_round
 TABLE
 )
 
-teardown() {
-    stop_viewer
-}
-
-# says_once TEXT: one line of standard error matches the extended regular expression.
-says_once() {
-    [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]
-}
-
-fails() {
-    ends_with 1
-    says_once "$1"
-}
-
-runs() {
-    close_viewer
-    ends_with 0
-}
-
+# says_once REGEX: exactly one line of standard error matches.
+says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
+fails() { ends_with 1 && says_once "$1"; }
+runs() { close_viewer && ends_with 0; }
 runs_round() {
     wait_for_globe "$RUN_DIR/globe.ppm"
     globe_is_round_and_centred "$RUN_DIR/globe.ppm"
@@ -76,8 +59,7 @@ ends_on() {
         TERRAIN=$RUN_DIR/terrain.png MUSIC="$RUN_DIR/mellowsad beat.ogg"
         eval "$action"
         eval "$outcome"
-        # A few lines at most, where a sound thread without a device or an asset read over
-        # and over would write megabytes a second.
+        # A few lines, not the flood of a sound thread or asset read retrying forever.
         (($(wc -l <"$RUN_DIR/stderr") <= 6 && $(wc -c <"$RUN_DIR/stderr") < 2048))
         stop_viewer
     done

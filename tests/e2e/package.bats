@@ -12,15 +12,8 @@ setup_file() {
     export DEB ROOT QUILLMERE=$ROOT/usr/bin/quillmere ASSETS=
 }
 
-setup() {
-    make_run_dir
-}
+setup() { make_run_dir; }
 
-teardown() {
-    stop_viewer
-}
-
-# The validators and the launcher's own tests below find the rest of the tree.
 @test "the package holds the music and the icons, names its libraries and places its manual" {
     dpkg-deb -f "$DEB" Depends | grep -q libsfml-audio
     [ -s "$ROOT/usr/share/quillmere/mellowsad beat.ogg" ]

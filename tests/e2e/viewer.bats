@@ -21,18 +21,12 @@ setup_file() {
     export RUN_DIR VIEWER SHARED_VIEWER=$VIEWER
 }
 
-teardown_file() {
-    stop_viewer
-}
+teardown_file() { stop_viewer; }
 
 # A viewer that a test started itself ends with the test; the shared one with the file.
-teardown() {
-    [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer
-}
+teardown() { [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer; }
 
-screen_differs_from() {
-    grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"
-}
+screen_differs_from() { grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"; }
 
 outline_width_between() {
     local width
@@ -73,8 +67,7 @@ loudness() {
 }
 
 @test "the wheel brings the eye nearer one way and takes it further the other" {
-    # From 3 units out, three notches up take the eye to 2.625 (about 50 pixels more
-    # radius) and six down to 3.375 (about 40 pixels less than at the start).
+    # Three notches up bring the eye from 3 to 2.625, six down take it to 3.375.
     local start
     start=$(silhouette "$RUN_DIR/still.ppm" | cut -d' ' -f1)
     xdotool mousemove 640 360 click --repeat 3 --delay 20 4
