@@ -38,9 +38,16 @@ stop_viewer() {
 # ends_with STATUS [SECONDS]: the viewer ends within the seconds (default PATIENCE), with
 # that status; one that does not end is killed.
 ends_with() {
-    within "${2:-$PATIENCE}" test -s "$RUN_DIR/status" || stop_viewer
+    within "${2:-$PATIENCE}" test -s "$RUN_DIR/status" || { describe_hang; stop_viewer; }
     VIEWER=
     [ "$(cat "$RUN_DIR/status" 2>/dev/null)" = "$1" ]
+}
+
+# Whether a viewer that did not end still had its window (the close request never arrived
+# or was not answered) or was stuck on its way out, for the failure's output.
+describe_hang() {
+    echo "still running; window: $(xdotool search --name '^Quillmere$' | head -n 1 || true)," \
+        "waiting in: $(cat "/proc/$VIEWER/wchan" 2>/dev/null)" >&2
 }
 
 # within SECONDS COMMAND...: runs the command every tenth of a second until it succeeds.
