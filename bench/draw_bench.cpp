@@ -34,9 +34,7 @@ int main() {
     const std::optional<unsigned> bitsPerPixel = checkDisplay();
     if (!bitsPerPixel) return 1;
     sf::Window window;
-    openViewerWindow(window, *bitsPerPixel);
-    if (!loadOpenGl()) return 1;
-    fitViewport(window.getSize().x, window.getSize().y);
+    if (!openViewer(window, *bitsPerPixel)) return 1;
     const Clock::time_point contextReady = Clock::now();
 
     // A fixed seed keeps the relief, and so the work, the same from run to run.

@@ -202,8 +202,7 @@ struct ViewerFrame : testing::Test {
     static inline std::vector<sf::Uint32> picture;
     static void SetUpTestSuite() {
         sf::Window window;
-        openViewerWindow(window, checkDisplay().value());
-        ASSERT_TRUE(loadOpenGl());
+        ASSERT_TRUE(openViewer(window, checkDisplay().value()));
         sf::Texture texture;
         const Scene scene = setUpViewerScene(texture, RampFile::Present);
         drawn(scene, scene.mesh, texture);

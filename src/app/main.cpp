@@ -28,13 +28,7 @@ int main() {
     const std::optional<unsigned> bitsPerPixel = checkDisplay();
     if (!bitsPerPixel) return 1;
     sf::Window window;
-    openViewerWindow(window, *bitsPerPixel);
-
-    if (!loadOpenGl()) {
-        window.close();
-        return 1;
-    }
-    fitViewport(window.getSize().x, window.getSize().y);
+    if (!openViewer(window, *bitsPerPixel)) return 1;
 
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/window.h"
 #include "globe/globe.h"
 
 namespace {
@@ -28,6 +29,13 @@ bool loadOpenGl() {
         return false;
     }
     glEnable(GL_DEPTH_TEST);
+    return true;
+}
+
+bool openViewer(sf::Window& window, unsigned bitsPerPixel) {
+    openViewerWindow(window, bitsPerPixel);
+    if (!loadOpenGl()) return false;
+    fitViewport(window.getSize().x, window.getSize().y);
     return true;
 }
 

@@ -23,6 +23,11 @@ struct Scene {
     GlobeMesh mesh;
 };
 
+// Opens the viewer's fullscreen window at the bits per pixel checkDisplay() found, loads
+// the OpenGL entry points into its context and fits the viewport to it. False after one
+// line on standard error when the loader fails or the driver offers less than OpenGL 2.0.
+bool openViewer(sf::Window& window, unsigned bitsPerPixel);
+
 // Loads the OpenGL entry points into the window's context and enables the depth test.
 // False after one line on standard error when the loader fails or the driver offers
 // less than OpenGL 2.0.
