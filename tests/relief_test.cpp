@@ -28,8 +28,14 @@ Positions relief(Positions positions, unsigned seed) {
     return positions;
 }
 
-Positions afterPasses(FaultPasses& kernel, Positions positions, const Positions& directions) {
-    kernel(positions.data(), positions.size(), directions.data(), directions.size());
+Positions byTheRule(Positions positions, const Positions& directions) {
+    applyFaultsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
+    return positions;
+}
+
+Positions byKernel(BlockKernel& kernel, Positions positions, const Positions& directions) {
+    applyFaultsInBlocks(kernel, positions.data(), positions.size(), directions.data(),
+                        directions.size());
     return positions;
 }
 
@@ -39,10 +45,10 @@ bool sameBytes(const Positions& a, const Positions& b) {
 
 // The portable kernel, and the AVX2 one where the processor has it, against the rule.
 void expectKernelsFollowTheRule(const Positions& positions, const Positions& directions) {
-    const Positions rule = afterPasses(applyFaultsInOrder, positions, directions);
-    EXPECT_TRUE(sameBytes(afterPasses(applyFaultsPortable, positions, directions), rule));
-    if (avx2Available()) {
-        EXPECT_TRUE(sameBytes(afterPasses(applyFaultsAvx2, positions, directions), rule));
+    const Positions rule = byTheRule(positions, directions);
+    EXPECT_TRUE(sameBytes(byKernel(runBlockPortably, positions, directions), rule));
+    if (BlockKernel* avx2 = avx2Kernel()) {
+        EXPECT_TRUE(sameBytes(byKernel(*avx2, positions, directions), rule));
     }
 }
 
@@ -75,8 +81,7 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
         for (std::size_t i = 0; i < globe.size(); i += seed == 1 || seed > 20 ? 1 : 29)
             positions.push_back(globe[i]);
         expectKernelsFollowTheRule(positions, directions);
-        EXPECT_TRUE(sameBytes(relief(positions, seed),
-                              afterPasses(applyFaultsInOrder, positions, directions)));
+        EXPECT_TRUE(sameBytes(relief(positions, seed), byTheRule(positions, directions)));
     }
 }
 
@@ -93,13 +98,14 @@ TEST(Relief, DrawsTwoNumbersPerCutAndExtremeDrawsGiveThePoles) {
 // The AVX2 kernel divides without a divide instruction; its result scales with the power of
 // two, so every float of the lowest, a middle and the highest binade it admits stands for all.
 TEST(Relief, AvxKernelDividesAsTheRuleOverTheAdmittedRange) {
-    if (!avx2Available()) GTEST_SKIP() << "no AVX2 on this machine";
+    BlockKernel* avx2 = avx2Kernel();
+    if (!avx2) GTEST_SKIP() << "no AVX2 on this machine";
     for (const float binade : {divisionFreeSmallest * 4, 1.0f, divisionFreeLargest / 8}) {
         SCOPED_TRACE(binade);
         Positions positions;
         for (float x = binade; x < 2 * binade; x = std::nextafter(x, INFINITY))
             positions.push_back({x, x, -x});
-        const Positions shrunk = afterPasses(applyFaultsAvx2, positions, {{-1, 0, 0}});
+        const Positions shrunk = byKernel(*avx2, positions, {{-1, 0, 0}});
         std::size_t mismatches = 0;
         for (std::size_t i = 0; i < positions.size(); ++i)
             mismatches += shrunk[i] != positions[i] / faultScale;
@@ -116,8 +122,7 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
               glm::vec3(0x1.2a561ep-2f, -0x1.cb17a2p-1f, -0x1.555554p-2f));
     // The terms cancel so that only the rule's grouping, (y + x) + z, leaves a positive side.
     const glm::vec3 cancelling(-1, 1, 0x1p-30f);
-    EXPECT_EQ(afterPasses(applyFaultsInOrder, {cancelling}, {{1, 1, 0x1p-30f}})[0],
-              cancelling * faultScale);
+    EXPECT_EQ(byTheRule({cancelling}, {{1, 1, 0x1p-30f}})[0], cancelling * faultScale);
     const Positions globe = sphere();
     const Positions first = relief(globe, 1), second = relief(globe, 20240607);
     const auto digest = [](const Positions& positions) {  // FNV-1a over the bytes

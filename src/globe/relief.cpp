@@ -28,7 +28,8 @@ bool admitted(float coordinate) {  // written so that NaN and infinity fail
                          size <= divisionFreeLargest / largestDrift);
 }
 
-// The bound for one block, rounded up to a float; zero when a coordinate is not admitted.
+// The bound for one block, a step above the nearest float; zero when a coordinate is not
+// admitted.
 float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
     double largestLength = 0;
     for (const glm::vec3* p = block; p != block + faultBlockSize; ++p) {
@@ -36,33 +37,7 @@ float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
         largestLength = std::fmax(largestLength, glm::length(glm::dvec3(*p)));
     }
     const double bound = sideErrorPerLength * largestLength * growthTimesDirection + sideErrorFloor;
-    const float nearest = static_cast<float>(bound);
-    return nearest >= bound ? nearest : std::nextafter(nearest, INFINITY);
-}
-
-void runBlocks(BlockRunner& runBlock, glm::vec3* positions, std::size_t count,
-               const glm::vec3* directions, std::size_t directionCount) {
-    double largestDirection = 0;
-    for (std::size_t pass = 0; pass < directionCount; ++pass)
-        largestDirection = std::fmax(largestDirection, glm::length(glm::dvec3(directions[pass])));
-    const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
-    const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
-    std::size_t start = 0;
-    for (; proven && start + faultBlockSize <= count; start += faultBlockSize) {
-        glm::vec3* block = positions + start;
-        const float bound = sideErrorBound(block, growth * largestDirection);
-        if (bound == 0) {  // not proven for this block
-            applyFaultsInOrder(block, faultBlockSize, directions, directionCount);
-            continue;
-        }
-        alignas(32) BlockCoordinates coordinates;
-        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
-            coordinates[i % 3][i / 3] = block[i / 3][i % 3];
-        runBlock(coordinates, directions, directionCount, bound);
-        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
-            block[i / 3][i % 3] = coordinates[i % 3][i / 3];
-    }
-    applyFaultsInOrder(positions + start, count - start, directions, directionCount);
+    return std::nextafter(static_cast<float>(bound), INFINITY);
 }
 
 }  // namespace
@@ -93,14 +68,50 @@ void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3
     }
 }
 
-void applyFaultsPortable(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                         std::size_t directionCount) {
-    runBlocks(runBlockPortably, positions, count, directions, directionCount);
+// A step of every position in the block at once, so that none waits on its own previous
+// step and the compiler vectorises the step. The next pass's sums are taken before this
+// pass scales, so one loop does both and the block is read once a pass.
+void runBlockPortably(BlockCoordinates& block, const glm::vec3* directions,
+                      std::size_t directionCount, float bound) {
+    auto& [x, y, z] = block;
+    float sides[faultBlockSize];
+    ruleSides(block, directions[0], sides);
+    for (std::size_t pass = 0; pass < directionCount; ++pass) {
+        const glm::vec3 next = directions[std::min(pass + 1, directionCount - 1)];
+        int unsure = 0;  // an int, as a bool would keep the loop from vectorising
+        for (std::size_t i = 0; i < faultBlockSize; ++i) {
+            const float side = sides[i];
+            sides[i] = (y[i] * next.y + x[i] * next.x) + z[i] * next.z;
+            unsure |= std::fabs(sides[i]) <= bound;
+            x[i] = afterCut(x[i], side), y[i] = afterCut(y[i], side), z[i] = afterCut(z[i], side);
+        }
+        if (unsure) ruleSides(block, next, sides);
+    }
 }
 
-void applyFaultsAvx2(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                     std::size_t directionCount) {
-    runBlocks(runBlockWithAvx2, positions, count, directions, directionCount);
+void applyFaultsInBlocks(BlockKernel& kernel, glm::vec3* positions, std::size_t count,
+                         const glm::vec3* directions, std::size_t directionCount) {
+    double largestDirection = 0;
+    for (std::size_t pass = 0; pass < directionCount; ++pass)
+        largestDirection = std::fmax(largestDirection, glm::length(glm::dvec3(directions[pass])));
+    const double growth = std::pow(growthPerPass, static_cast<double>(directionCount));
+    const bool proven = directionCount > 0 && growth <= largestDrift && largestDirection <= 2;
+    std::size_t start = 0;
+    for (; proven && start + faultBlockSize <= count; start += faultBlockSize) {
+        glm::vec3* block = positions + start;
+        const float bound = sideErrorBound(block, growth * largestDirection);
+        if (bound == 0) {
+            applyFaultsInOrder(block, faultBlockSize, directions, directionCount);
+            continue;
+        }
+        alignas(32) BlockCoordinates coordinates;
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            coordinates[i % 3][i / 3] = block[i / 3][i % 3];
+        kernel(coordinates, directions, directionCount, bound);
+        for (std::size_t i = 0; i < faultBlockSize * 3; ++i)
+            block[i / 3][i % 3] = coordinates[i % 3][i / 3];
+    }
+    applyFaultsInOrder(positions + start, count - start, directions, directionCount);
 }
 
 void applyFaults(std::vector<glm::vec3>& positions) {
@@ -111,20 +122,22 @@ void applyFaults(std::vector<glm::vec3>& positions) {
 
     // Each position meets the passes on its own: the list splits into shares of whole
     // blocks that run side by side.
-    FaultPasses& kernel = avx2Available() ? applyFaultsAvx2 : applyFaultsPortable;
+    BlockKernel& kernel = avx2Kernel() ? *avx2Kernel() : runBlockPortably;
     const std::size_t count = positions.size();
     const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 64u);
     const std::size_t shareSize = (count / faultBlockSize / threads + 1) * faultBlockSize;
+    const auto runShare = [&](std::size_t start) {
+        applyFaultsInBlocks(kernel, positions.data() + start, std::min(shareSize, count - start),
+                            directions.data(), faultCount);
+    };
     std::vector<std::thread> helpers;
     for (std::size_t start = shareSize; start < count; start += shareSize) {
-        const std::size_t size = std::min(shareSize, count - start);
         try {
-            helpers.emplace_back(kernel, &positions[start], size, directions.data(), faultCount);
+            helpers.emplace_back(runShare, start);
         } catch (const std::system_error&) {
-            // No thread to be had: the share is done here instead, to the same bytes.
-            kernel(&positions[start], size, directions.data(), faultCount);
+            runShare(start);  // no thread to be had: the share is done here, to the same bytes
         }
     }
-    kernel(positions.data(), std::min(shareSize, count), directions.data(), faultCount);
+    runShare(0);
     for (std::thread& helper : helpers) helper.join();
 }

@@ -35,8 +35,6 @@ AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) 
         _mm256_store_ps(&block[i % 3][i / 3 * lanes], groups[i / 3][i % 3]);
 }
 
-}  // namespace
-
 // All passes over one block in registers: the groups keep both vector units busy while
 // each waits on its own results.
 AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
@@ -51,11 +49,11 @@ AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directi
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
     const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh);
     const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
-    const __m256 magnitudeBits = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const __m256 signBit = _mm256_set1_ps(-0.0f);
     for (std::size_t pass = 0; pass < directionCount; ++pass) {
-        __m256 unsure = zero;
+        __m256 unsure = zero;  // all bits set where a sum's magnitude is within the bound
         for (const __m256 groupSides : sides) {
-            const __m256 magnitudes = _mm256_and_ps(groupSides, magnitudeBits);
+            const __m256 magnitudes = _mm256_andnot_ps(signBit, groupSides);
             unsure = _mm256_or_ps(unsure, _mm256_cmp_ps(magnitudes, bounds, _CMP_LE_OQ));
         }
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
@@ -80,16 +78,15 @@ AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directi
     store(groups, block);
 }
 
-bool avx2Available() {
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}  // namespace
+
+BlockKernel* avx2Kernel() {
+    const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return available ? runBlockWithAvx2 : nullptr;
 }
 
 #else  // elsewhere the portable kernel is the only one
-bool avx2Available() {
-    return false;
-}
-void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
-                      std::size_t directionCount, float bound) {
-    runBlockPortably(block, directions, directionCount, bound);
+BlockKernel* avx2Kernel() {
+    return nullptr;
 }
 #endif

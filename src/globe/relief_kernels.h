@@ -16,27 +16,27 @@ inline float afterCut(float coordinate, float side) {
     return side > 0 ? coordinate * faultScale : coordinate / faultScale;
 }
 
-// Every pass over a stretch of positions, directions drawn beforehand. applyFaultsInOrder is
-// the rule as written, the yardstick; the kernels carry a block through all passes at once so
-// that independent chains fill the pipeline (applyFaultsAvx2 only where avx2Available()).
-using FaultPasses = void(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
-                         std::size_t directionCount);
-FaultPasses applyFaultsInOrder, applyFaultsPortable, applyFaultsAvx2;
-bool avx2Available();
+// Every pass over the positions, one after another, as the rule is written: the yardstick.
+void applyFaultsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3* directions,
+                        std::size_t directionCount);
 
-// Kernels and threads take whole blocks of this many positions, a coordinate to a row.
+// A kernel carries a block of positions, a coordinate to a row, through all passes at once so
+// that independent chains fill the pipeline. It trusts a float sum of a cut's products beyond
+// the bound it is given, and asks the rule nearer the plane.
 inline constexpr std::size_t faultBlockSize = 24;
 using BlockCoordinates = float[3][faultBlockSize];
+using BlockKernel = void(BlockCoordinates& block, const glm::vec3* directions,
+                         std::size_t directionCount, float bound);
+BlockKernel runBlockPortably;
+BlockKernel* avx2Kernel();  // none where the processor lacks AVX2 or FMA
 
 inline void ruleSides(const BlockCoordinates& block, const glm::vec3& d, float* sides) {
     for (std::size_t i = 0; i < faultBlockSize; ++i)
         sides[i] = sideOfCut({block[0][i], block[1][i], block[2][i]}, d);
 }
 
-// The kernels: all passes over one block, given the bound beyond which a float sum of a cut's
-// products has the rule's side. The tail, and blocks that may leave the range where the AVX2
-// kernel's division without a divide instruction is proven (zeros aside), follow the rule.
+// Whole blocks go to the kernel, but the tail and blocks that may leave the range where the
+// bound and the AVX2 kernel's division without a divide are proven (zeros aside) follow the rule.
 inline constexpr float divisionFreeSmallest = 0x1p-66f, divisionFreeLargest = 0x1p10f;
-using BlockRunner = void(BlockCoordinates& block, const glm::vec3* directions,
-                         std::size_t directionCount, float bound);
-BlockRunner runBlockPortably, runBlockWithAvx2;
+void applyFaultsInBlocks(BlockKernel& kernel, glm::vec3* positions, std::size_t count,
+                         const glm::vec3* directions, std::size_t directionCount);
