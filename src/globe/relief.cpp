@@ -9,10 +9,9 @@
 
 namespace {
 
-// A float sum of a cut's three products is off the exact one by at most about 3 * 2^-24 of
-// S = sum |p_i d_i| <= |p| |d|. The kernels sum a pass ahead, before a scaling that moves
-// each coordinate by one more rounding (2^-24 of S); the rule's double sum adds 2 * 2^-53
-// of S. Five float units cover all three, and the double roundings in working the bound out.
+// A float sum of a cut's products is off the exact one by at most 3 * 2^-24 of S = sum |p_i d_i|
+// <= |p| |d|; summing a pass ahead of a scaling adds its rounding (2^-24 of S), and the rule's
+// double sum 2 * 2^-53 of S. Five float units cover these and the bound's own roundings.
 constexpr double sideErrorPerLength = 5 * 0x1p-24;
 // Products among the denormals lose up to 2^-150 each whatever the lengths are. Beyond
 // this floor a trusted sign also means the rule's sum does not round to a zero float.
@@ -28,8 +27,7 @@ bool admitted(float coordinate) {  // written so that NaN and infinity fail
                          size <= divisionFreeLargest / largestDrift);
 }
 
-// The bound for one block, a step above the nearest float; zero when a coordinate is not
-// admitted.
+// The bound for one block, rounded up to a float; zero when a coordinate is not admitted.
 float sideErrorBound(const glm::vec3* block, double growthTimesDirection) {
     double largestLength = 0;
     for (const glm::vec3* p = block; p != block + faultBlockSize; ++p) {

@@ -2,16 +2,11 @@
 
 #include "globe/relief_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef __x86_64__
 
 #include <immintrin.h>
 
-// Only these functions use AVX2 and FMA, so the program still starts on older processors.
-#define AVX2_FMA __attribute__((target("avx2,fma")))
-
 namespace {
-
-constexpr int lanes = 8, groupCount = faultBlockSize / lanes;
 
 // 1 / faultScale split into a float and the float nearest what it leaves over:
 // x * high + (x * low rounded), fused, rounds as x / faultScale does over the admitted
@@ -19,33 +14,33 @@ constexpr int lanes = 8, groupCount = faultBlockSize / lanes;
 constexpr double reciprocal = 1.0 / static_cast<double>(faultScale);
 constexpr float reciprocalHigh = static_cast<float>(reciprocal);
 constexpr float reciprocalLow = static_cast<float>(reciprocal - reciprocalHigh);
+constexpr int lanes = 8, groupCount = faultBlockSize / lanes;
 static_assert(reciprocalLow > 0 && faultBlockSize % lanes == 0);
 
-// Eight positions, a coordinate (x, y, z) to a register.
-using Group = __m256[3];
+// Only the kernel uses AVX2 and FMA, so the program still starts on older processors.
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
 
-AVX2_FMA inline __m256 floatSides(const Group& group, const glm::vec3& d) {
+using Group = __m256[3];  // eight positions, a coordinate to a register
+
+__m256 floatSides(const Group& group, const glm::vec3& d) {
     const __m256 yTerms = _mm256_mul_ps(group[1], _mm256_set1_ps(d.y));
     return _mm256_fmadd_ps(group[2], _mm256_set1_ps(d.z),
                            _mm256_fmadd_ps(group[0], _mm256_set1_ps(d.x), yTerms));
 }
 
-AVX2_FMA void store(const Group (&groups)[groupCount], BlockCoordinates& block) {
-    for (int i = 0; i < groupCount * 3; ++i)
-        _mm256_store_ps(&block[i % 3][i / 3 * lanes], groups[i / 3][i % 3]);
-}
-
 // All passes over one block in registers: the groups keep both vector units busy while
 // each waits on its own results.
-AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
-                               std::size_t directionCount, float bound) {
+void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
+                      std::size_t directionCount, float bound) {
     Group groups[groupCount];
+    const auto lanesOf = [&](int i) { return &block[i % 3][i / 3 * lanes]; };
+    for (int i = 0; i < groupCount * 3; ++i) groups[i / 3][i % 3] = _mm256_load_ps(lanesOf(i));
+    const auto store = [&] {
+        for (int i = 0; i < groupCount * 3; ++i) _mm256_store_ps(lanesOf(i), groups[i / 3][i % 3]);
+    };
     __m256 sides[groupCount];  // this pass's: the sign bit is set where the position shrinks
-    for (int g = 0; g < groupCount; ++g) {
-        for (int axis = 0; axis < 3; ++axis)
-            groups[g][axis] = _mm256_load_ps(&block[axis][g * lanes]);
-        sides[g] = floatSides(groups[g], directions[0]);
-    }
+    for (int g = 0; g < groupCount; ++g) sides[g] = floatSides(groups[g], directions[0]);
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
     const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh);
     const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
@@ -59,7 +54,7 @@ AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directi
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (!_mm256_testz_ps(unsure, unsure)) {
             alignas(32) float rule[faultBlockSize];
-            store(groups, block);
+            store();
             ruleSides(block, directions[pass], rule);
             for (int g = 0; g < groupCount; ++g)  // all bits set where the rule shrinks
                 sides[g] = _mm256_cmp_ps(_mm256_load_ps(&rule[g * lanes]), zero, _CMP_NGT_UQ);
@@ -75,18 +70,17 @@ AVX2_FMA void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directi
             sides[g] = nextSides;
         }
     }
-    store(groups, block);
+    store();
 }
+
+#pragma GCC pop_options
 
 }  // namespace
-
-BlockKernel* avx2Kernel() {
-    const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return available ? runBlockWithAvx2 : nullptr;
-}
-
-#else  // elsewhere the portable kernel is the only one
-BlockKernel* avx2Kernel() {
-    return nullptr;
-}
 #endif
+
+BlockKernel* avx2Kernel() {
+#ifdef __x86_64__
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return runBlockWithAvx2;
+#endif
+    return nullptr;  // elsewhere the portable kernel is the only one
+}
