@@ -21,26 +21,18 @@ static_assert(reciprocalLow > 0 && faultBlockSize % lanes == 0);
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 
-using Group = __m256[3];  // eight positions, a coordinate to a register
-
-__m256 floatSides(const Group& group, const glm::vec3& d) {
-    const __m256 yTerms = _mm256_mul_ps(group[1], _mm256_set1_ps(d.y));
-    return _mm256_fmadd_ps(group[2], _mm256_set1_ps(d.z),
-                           _mm256_fmadd_ps(group[0], _mm256_set1_ps(d.x), yTerms));
-}
-
 // All passes over one block in registers: the groups keep both vector units busy while
 // each waits on its own results.
 void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
                       std::size_t directionCount, float bound) {
-    Group groups[groupCount];
+    __m256 groups[groupCount][3];  // eight positions each, a coordinate to a register
     const auto lanesOf = [&](int i) { return &block[i % 3][i / 3 * lanes]; };
     for (int i = 0; i < groupCount * 3; ++i) groups[i / 3][i % 3] = _mm256_load_ps(lanesOf(i));
     const auto store = [&] {
         for (int i = 0; i < groupCount * 3; ++i) _mm256_store_ps(lanesOf(i), groups[i / 3][i % 3]);
     };
-    __m256 sides[groupCount];  // this pass's: the sign bit is set where the position shrinks
-    for (int g = 0; g < groupCount; ++g) sides[g] = floatSides(groups[g], directions[0]);
+    // This pass's sides, the sign bit set where a position shrinks; zeros ask the rule at first.
+    __m256 sides[groupCount] = {};
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
     const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh);
     const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
@@ -62,7 +54,10 @@ void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
         // The next pass's sums are taken before this pass scales, so both run side by side.
         const glm::vec3& next = directions[std::min(pass + 1, directionCount - 1)];
         for (int g = 0; g < groupCount; ++g) {
-            const __m256 nextSides = floatSides(groups[g], next);
+            const __m256 yTerms = _mm256_mul_ps(groups[g][1], _mm256_set1_ps(next.y));
+            const __m256 nextSides =
+                _mm256_fmadd_ps(groups[g][2], _mm256_set1_ps(next.z),
+                                _mm256_fmadd_ps(groups[g][0], _mm256_set1_ps(next.x), yTerms));
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
             for (__m256& coordinates : groups[g])
