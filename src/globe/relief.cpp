@@ -118,8 +118,7 @@ void applyFaults(std::vector<glm::vec3>& positions) {
     std::vector<glm::vec3> directions(faultCount);
     for (glm::vec3& d : directions) d = randomUnitVector();
 
-    // Each position meets the passes on its own: the list splits into shares of whole
-    // blocks that run side by side.
+    // Each position meets the passes on its own, so shares of whole blocks run side by side.
     BlockKernel& kernel = avx2Kernel() ? *avx2Kernel() : runBlockPortably;
     const std::size_t count = positions.size();
     const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 64u);
