@@ -19,12 +19,10 @@ make_run_dir() {
 # file, into RUN_DIR/status; VIEWER is its process id. bats' descriptor 3 must not stay open.
 launch() {
     (
-        set +e
         cd "$RUN_DIR" || exit
         env ALSOFT_DRIVERS=null "$@" "$QUILLMERE" 2>stderr &
         echo $! >pid
-        wait $!
-        echo $? >status
+        if wait $!; then echo 0; else echo $?; fi >status
     ) 3>&- &
     within 10 test -s "$RUN_DIR/pid"
     VIEWER=$(<"$RUN_DIR/pid")
