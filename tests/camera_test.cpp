@@ -13,19 +13,6 @@ namespace {
 using Key = sf::Keyboard;
 constexpr auto pressed = sf::Event::KeyPressed, released = sf::Event::KeyReleased;
 
-// SFML reports each notch of the vertical wheel twice, scrolled (as wheel 0) and moved; the
-// sideways wheel is scrolled as often, one way.
-void turnWheels(Camera& camera, int notches) {
-    sf::Event scrolled{}, moved{}, sideways{};
-    scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
-    moved.type = sf::Event::MouseWheelMoved;
-    sideways.mouseWheelScroll.wheel = sf::Mouse::HorizontalWheel;
-    scrolled.mouseWheelScroll.delta = moved.mouseWheel.delta = notches > 0 ? 1 : -1;
-    sideways.mouseWheelScroll.delta = 1;
-    for (int notch = 0; notch < std::abs(notches); ++notch)
-        for (const sf::Event& event : {scrolled, moved, sideways}) handleCameraEvent(camera, event);
-}
-
 // A key event, then frames in which yaw and pitch each move by a number of steps, except
 // that a pitch step past a pole is refused.
 struct KeyStep {
@@ -76,12 +63,23 @@ TEST(Camera, TiltStopsShortOfThePoles) {
     play({{pressed, Key::Up, 2000, 0, 1}, {pressed, Key::Down, 4000, 0, -1}});
 }
 
+// SFML reports each notch of the vertical wheel twice, scrolled (as wheel 0) and moved; the
+// sideways wheel is scrolled as often, one way. Three notches up bring the eye from 3 to
+// 2.625, six down take it to 3.375.
 TEST(Camera, EachVerticalWheelNotchMovesTheEyeAnEighthOnce) {
+    sf::Event scrolled{}, moved{}, sideways{};
+    scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
+    moved.type = sf::Event::MouseWheelMoved;
+    sideways.mouseWheelScroll.wheel = sf::Mouse::HorizontalWheel;
+    sideways.mouseWheelScroll.delta = 1;
     Camera camera;
-    turnWheels(camera, 3);
-    EXPECT_EQ(camera.distance, 2.625f);
-    turnWheels(camera, -6);
-    EXPECT_EQ(camera.distance, 3.375f);
+    for (const auto& [notches, distance] : {std::pair{3, 2.625f}, std::pair{-6, 3.375f}}) {
+        scrolled.mouseWheelScroll.delta = moved.mouseWheel.delta = notches > 0 ? 1 : -1;
+        for (int notch = 0; notch < std::abs(notches); ++notch)
+            for (const sf::Event& event : {scrolled, moved, sideways})
+                handleCameraEvent(camera, event);
+        EXPECT_EQ(camera.distance, distance);
+    }
 }
 
 // GLM rounds after every step where the camera rounds once. At rest; the eye on the centre
@@ -96,8 +94,9 @@ TEST(Camera, MatrixIsTheProjectionTimesGlmViewAndModel) {
             glm::rotate(glm::rotate(glm::mat4(1), glm::radians(camera.pitch), {1, 0, 0}),
                         glm::radians(camera.yaw), {0, 1, 0});
         const float *a = glm::value_ptr(mvp), *e = glm::value_ptr(expected);
-        for (int i = 0; i < 16; ++i)
-            if (!std::isnan(a[i]) || !std::isnan(e[i]))
-                EXPECT_NEAR(a[i], e[i], 1e-5 * std::max(1.0f, std::fabs(e[i]))) << i;
+        for (int i = 0; i < 16; ++i) {
+            if (std::isnan(a[i]) && std::isnan(e[i])) continue;
+            EXPECT_NEAR(a[i], e[i], 1e-5 * std::max(1.0f, std::fabs(e[i]))) << i;
+        }
     }
 }
