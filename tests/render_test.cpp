@@ -70,8 +70,7 @@ const Globe globe = [] {
 
 enum class RampFile { Present, Missing };
 
-// The viewer's start-up steps after the window opens, with the test ramp as "terrain.png"
-// in the working directory or without it.
+// The viewer's start-up steps after the window opens, with or without the test ramp to load.
 Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
     sf::Image ramp;
     ramp.create(256, 1);
