@@ -21,9 +21,8 @@ setup_file() {
     export RUN_DIR VIEWER SHARED_VIEWER=$VIEWER
 }
 
-teardown_file() { stop_viewer; }
-
 # A viewer that a test started itself ends with the test; the shared one with the file.
+teardown_file() { stop_viewer; }
 teardown() { [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer; }
 
 screen_differs_from() { grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"; }
