@@ -13,19 +13,6 @@ namespace {
 using Key = sf::Keyboard;
 constexpr auto pressed = sf::Event::KeyPressed, released = sf::Event::KeyReleased;
 
-// SFML reports each notch of the vertical wheel twice, scrolled (as wheel 0) and moved; the
-// sideways wheel is scrolled as often, one way.
-void turnWheels(Camera& camera, int notches) {
-    sf::Event scrolled{}, moved{}, sideways{};
-    scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
-    moved.type = sf::Event::MouseWheelMoved;
-    sideways.mouseWheelScroll.wheel = sf::Mouse::HorizontalWheel;
-    scrolled.mouseWheelScroll.delta = moved.mouseWheel.delta = notches > 0 ? 1 : -1;
-    sideways.mouseWheelScroll.delta = 1;
-    for (int notch = 0; notch < std::abs(notches); ++notch)
-        for (const sf::Event& event : {scrolled, moved, sideways}) handleCameraEvent(camera, event);
-}
-
 // A key event, then frames in which yaw and pitch each move by a number of steps, except
 // that a pitch step past a pole is refused.
 struct KeyStep {
@@ -43,11 +30,11 @@ void play(std::initializer_list<KeyStep> script) {
         event.key.code = keyStep.code;
         handleCameraEvent(camera, event);
         for (int frame = 0; frame < keyStep.frames; ++frame) {
-            const float yaw = camera.yaw + keyStep.yawSteps * step, pitch = camera.pitch;
+            const Camera before = camera;
             stepCamera(camera);
-            ASSERT_EQ(camera.yaw, yaw) << keyStep.code;
-            const float stepped = pitch + keyStep.pitchSteps * step;
-            ASSERT_EQ(camera.pitch, std::fabs(stepped) <= 90 ? stepped : pitch) << keyStep.code;
+            const float pitch = before.pitch + keyStep.pitchSteps * step;
+            ASSERT_EQ(camera.yaw, before.yaw + keyStep.yawSteps * step) << keyStep.code;
+            ASSERT_EQ(camera.pitch, std::fabs(pitch) <= 90 ? pitch : before.pitch) << keyStep.code;
         }
     }
 }
@@ -76,12 +63,23 @@ TEST(Camera, TiltStopsShortOfThePoles) {
     play({{pressed, Key::Up, 2000, 0, 1}, {pressed, Key::Down, 4000, 0, -1}});
 }
 
+// SFML reports each notch of the vertical wheel twice, scrolled (as wheel 0) and moved; the
+// sideways wheel is scrolled as often, one way. Three notches up bring the eye from 3 to
+// 2.625, six down take it to 3.375.
 TEST(Camera, EachVerticalWheelNotchMovesTheEyeAnEighthOnce) {
+    sf::Event scrolled{}, moved{}, sideways{};
+    scrolled.type = sideways.type = sf::Event::MouseWheelScrolled;
+    moved.type = sf::Event::MouseWheelMoved;
+    sideways.mouseWheelScroll.wheel = sf::Mouse::HorizontalWheel;
+    sideways.mouseWheelScroll.delta = 1;
     Camera camera;
-    turnWheels(camera, 3);
-    EXPECT_EQ(camera.distance, 2.625f);
-    turnWheels(camera, -6);
-    EXPECT_EQ(camera.distance, 3.375f);
+    for (const auto& [notches, distance] : {std::pair{3, 2.625f}, std::pair{-6, 3.375f}}) {
+        scrolled.mouseWheelScroll.delta = moved.mouseWheel.delta = notches > 0 ? 1 : -1;
+        for (int notch = 0; notch < std::abs(notches); ++notch)
+            for (const sf::Event& event : {scrolled, moved, sideways})
+                handleCameraEvent(camera, event);
+        EXPECT_EQ(camera.distance, distance);
+    }
 }
 
 // GLM rounds after every step where the camera rounds once. At rest; the eye on the centre

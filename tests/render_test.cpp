@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <SFML/Window/Window.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -26,9 +25,9 @@ sf::Uint32 texel(unsigned t) {
 }
 
 // The picture read back, bottom row first, each pixel packed as sf::Color::toInteger does.
-std::vector<sf::Uint32> pixels(unsigned columns = width, unsigned rows = height) {
-    std::vector<sf::Uint32> read(columns * rows);
-    glReadPixels(0, 0, columns, rows, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, read.data());
+std::vector<sf::Uint32> pixels() {
+    std::vector<sf::Uint32> read(width * height);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, read.data());
     return read;
 }
 
@@ -42,13 +41,9 @@ std::string standardErrorOf(Run run) {
     dup2(saved, STDERR_FILENO);
     close(saved);
     std::string text(lseek(fileno(capture), 0, SEEK_END), '\0');
-    text.resize(std::max<ssize_t>(pread(fileno(capture), text.data(), text.size(), 0), 0));
+    text.resize(pread(fileno(capture), text.data(), text.size(), 0));
     std::fclose(capture);
     return text;
-}
-
-std::string withUndeclaredName(std::string text, const std::string& before) {
-    return text.insert(text.find(before), "undeclaredName = 1.0;");
 }
 
 std::string compileLog(GLenum type, const std::string& text) {
@@ -75,8 +70,7 @@ const Globe globe = [] {
 
 enum class RampFile { Present, Missing };
 
-// The viewer's start-up steps after the window opens, with the test ramp as "terrain.png"
-// in the working directory or without it.
+// The viewer's start-up steps after the window opens, with or without the test ramp to load.
 Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
     sf::Image ramp;
     ramp.create(256, 1);
@@ -118,8 +112,9 @@ TEST_F(Gl, ShaderTextsBuildWithoutAWord) {
 }
 
 TEST_F(Gl, ShaderFailuresLogTheVertexStageThenTheFragmentStageThenTheLink) {
-    const std::string vertex = withUndeclaredName(vertexShaderSource, "gl_Position");
-    const std::string fragment = withUndeclaredName(fragmentShaderSource, "gl_FragColor");
+    std::string vertex = vertexShaderSource, fragment = fragmentShaderSource;
+    vertex.insert(vertex.find("gl_Position"), "undeclaredName = 1.0;");
+    fragment.insert(fragment.find("gl_FragColor"), "undeclaredName = 1.0;");
     GLuint program = 0;
     const std::string written = standardErrorOf([&] { program = createProgram(vertex, fragment); });
     const std::string vertexLog = compileLog(GL_VERTEX_SHADER, vertex);
@@ -131,15 +126,11 @@ TEST_F(Gl, ShaderFailuresLogTheVertexStageThenTheFragmentStageThenTheLink) {
 }
 
 TEST_F(Gl, ShaderFailuresWithEmptyLogsWriteBareLines) {
-    const auto shaderQuery = glGetShaderiv;
-    const auto programQuery = glGetProgramiv;
-    // A driver for which every compile and link fails and leaves an empty log.
+    // A driver for which every compile and link fails and leaves an empty log, until the next
+    // test's loader fetches the real queries again.
     glGetShaderiv = glGetProgramiv = [](GLuint, GLenum, GLint* value) { *value = 0; };
-    const std::string written =
-        standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); });
-    glGetShaderiv = shaderQuery;
-    glGetProgramiv = programQuery;
-    EXPECT_EQ(written, "\n\n\n");
+    EXPECT_EQ(standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); }),
+              "\n\n\n");
 }
 
 // One point per height along the bottom row, placed by the matrix's translation alone.
@@ -197,26 +188,20 @@ TEST_F(Gl, GlobeWithoutItsRampIsBlack) {
 }
 
 // The viewer's first frame in its own window. Reading a multisampled window gives one sample
-// per pixel; a copy into a plain buffer averages them, as showing the frame does.
+// per pixel; a copy into a texture averages them, as showing the frame does.
 struct ViewerFrame : testing::Test {
-    static inline std::vector<sf::Uint32> picture;
+    static inline std::vector<sf::Uint32> picture = std::vector<sf::Uint32>(1280 * 720);
     static void SetUpTestSuite() {
         sf::Window window;
         ASSERT_TRUE(openViewer(window, checkDisplay().value()));
         sf::Texture texture;
         const Scene scene = setUpViewerScene(texture, RampFile::Present);
         drawn(scene, scene.mesh, texture);
-        GLuint resolved = 0, colour = 0;
-        glGenRenderbuffers(1, &colour);
-        glBindRenderbuffer(GL_RENDERBUFFER, colour);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, 1280, 720);
-        glGenFramebuffers(1, &resolved);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolved);
-        glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  colour);
-        glBlitFramebuffer(0, 0, 1280, 720, 0, 0, 1280, 720, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolved);
-        picture = pixels(1280, 720);
+        GLuint copy = 0;
+        glGenTextures(1, &copy);
+        glBindTexture(GL_TEXTURE_2D, copy);
+        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 0, 0, 1280, 720, 0);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, picture.data());
     }
 };
 

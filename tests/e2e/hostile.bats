@@ -33,19 +33,13 @@ TABLE
 # says_once REGEX: exactly one line of standard error matches.
 says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
 fails() { ends_with 1 && says_once "$1"; }
-runs() { close_viewer && ends_with 0; }
+runs() { close_ends_with_0; }
 runs_round() {
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    globe_is_round_and_centred "$RUN_DIR/globe.ppm"
-    runs
+    wait_for_globe "$RUN_DIR/globe.ppm" && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs
 }
 
 # ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
-ends_on() {
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    kill -s "$1" "$VIEWER"
-    ends_with 0 15
-}
+ends_on() { wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && ends_with 0 15; }
 
 @test "every condition of this screen kind ends as it should" {
     local rows condition action outcome

@@ -34,8 +34,7 @@ setup() { make_run_dir; }
 @test "the launcher started elsewhere shows the globe in its ramp's colours and ends with 0 on Alt+F4" {
     launch # without its ramp the globe would stay black
     wait_for_globe "$RUN_DIR/globe.ppm"
-    close_viewer
-    ends_with 0
+    close_ends_with_0
     stderr_is_clean
 }
 

@@ -21,17 +21,15 @@ setup_file() {
     export RUN_DIR VIEWER SHARED_VIEWER=$VIEWER
 }
 
-teardown_file() { stop_viewer; }
-
 # A viewer that a test started itself ends with the test; the shared one with the file.
+teardown_file() { stop_viewer; }
 teardown() { [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer; }
 
 screen_differs_from() { grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"; }
-
 outline_width_between() {
     local width
-    grab "$BATS_TEST_TMPDIR/now.ppm" && width=$(silhouette "$BATS_TEST_TMPDIR/now.ppm" | cut -d' ' -f1)
-    ((width >= $1 && width <= $2))
+    grab "$BATS_TEST_TMPDIR/now.ppm" && read -r width _ < <(silhouette "$BATS_TEST_TMPDIR/now.ppm") &&
+        ((width >= $1 && width <= $2))
 }
 
 # The root mean square (0 to 1) of the sound from second $1 for $2 seconds.
@@ -83,8 +81,7 @@ loudness() {
 }
 
 @test "Alt+F4 ends it with status 0 and nothing on standard error but the windowing library's note" {
-    close_viewer
-    ends_with 0 10
+    close_ends_with_0 10
     stderr_is_clean
 }
 
@@ -94,8 +91,7 @@ loudness() {
         make_run_dir
         launch_at_second "$second"
         wait_for_globe "$BATS_TEST_TMPDIR/at-second-$second.ppm"
-        close_viewer
-        ends_with 0
+        close_ends_with_0
     done
     cmp -s "$first" "$BATS_TEST_TMPDIR/at-second-0.ppm"
     run ! cmp -s "$first" "$BATS_TEST_TMPDIR/at-second-1.ppm"
