@@ -44,11 +44,11 @@ test: dev-build
 # rate and the start-up split on the software renderer.
 bench: dev-build
 	@$(BUILD_DIR)/bench/globe_bench
-	@cd assets && ../tests/with-xvfb.sh ../$(BUILD_DIR)/bench/draw_bench
+	@cd assets && ../tools/with-xvfb.sh ../$(BUILD_DIR)/bench/draw_bench
 
 # Runs the real viewer on a virtual screen and saves its first globe frame as a PNG.
 screenshot: dev-build
-	@tests/with-xvfb.sh tools/screenshot.sh $(APP) assets out/screenshot.png
+	@tools/with-xvfb.sh tools/screenshot.sh $(APP) assets out/screenshot.png
 
 # The Debian package, built into this folder and checked by lintian (errors fail it).
 package: build

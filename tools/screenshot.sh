@@ -2,7 +2,7 @@
 # Runs the viewer in the assets folder on the current display, saves its first globe frame
 # as a PNG and closes it as a user does, with Alt+F4 through the window manager.
 # Usage: tools/screenshot.sh <quillmere binary> <assets folder> <output.png>
-# `make screenshot` runs it on a virtual screen, under tests/with-xvfb.sh.
+# `make screenshot` runs it on a virtual screen, under tools/with-xvfb.sh.
 set -euo pipefail
 
 [ $# = 3 ] || { echo "usage: $0 <quillmere binary> <assets folder> <output.png>" >&2; exit 1; }

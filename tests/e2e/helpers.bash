@@ -1,4 +1,4 @@
-# The end-to-end tests start the real viewer (QUILLMERE) on tests/with-xvfb.sh's screen, drive
+# The end-to-end tests start the real viewer (QUILLMERE) on tools/with-xvfb.sh's screen, drive
 # it with xdotool and grab the screen as .ppm (pixels alone, so equal pictures, equal files).
 
 # Only a guard against hangs: the globe is built and drawn on a software renderer.
