@@ -34,15 +34,13 @@ void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
     // This pass's sides, the sign bit set where a position shrinks; zeros ask the rule at first.
     __m256 sides[groupCount] = {};
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
-    const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh);
+    const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh), signBit = _mm256_set1_ps(-0.0f);
     const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
-    const __m256 signBit = _mm256_set1_ps(-0.0f);
     for (std::size_t pass = 0; pass < directionCount; ++pass) {
         __m256 unsure = zero;  // all bits set where a sum's magnitude is within the bound
-        for (const __m256 groupSides : sides) {
-            const __m256 magnitudes = _mm256_andnot_ps(signBit, groupSides);
-            unsure = _mm256_or_ps(unsure, _mm256_cmp_ps(magnitudes, bounds, _CMP_LE_OQ));
-        }
+        for (const __m256 groupSides : sides)
+            unsure = _mm256_or_ps(
+                unsure, _mm256_cmp_ps(_mm256_andnot_ps(signBit, groupSides), bounds, _CMP_LE_OQ));
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (!_mm256_testz_ps(unsure, unsure)) {
             alignas(32) float rule[faultBlockSize];
