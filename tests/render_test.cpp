@@ -126,11 +126,15 @@ TEST_F(Gl, ShaderFailuresLogTheVertexStageThenTheFragmentStageThenTheLink) {
 }
 
 TEST_F(Gl, ShaderFailuresWithEmptyLogsWriteBareLines) {
-    // A driver for which every compile and link fails and leaves an empty log, until the next
-    // test's loader fetches the real queries again.
+    // A driver for which every compile and link fails and leaves an empty log.
+    const auto shaderQuery = glGetShaderiv;
+    const auto programQuery = glGetProgramiv;
     glGetShaderiv = glGetProgramiv = [](GLuint, GLenum, GLint* value) { *value = 0; };
-    EXPECT_EQ(standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); }),
-              "\n\n\n");
+    const std::string written =
+        standardErrorOf([] { createProgram(vertexShaderSource, fragmentShaderSource); });
+    glGetShaderiv = shaderQuery;
+    glGetProgramiv = programQuery;
+    EXPECT_EQ(written, "\n\n\n");
 }
 
 // One point per height along the bottom row, placed by the matrix's translation alone.

@@ -119,7 +119,8 @@ void applyFaults(std::vector<glm::vec3>& positions) {
     for (glm::vec3& d : directions) d = randomUnitVector();
 
     // Each position meets the passes on its own, so shares of whole blocks run side by side.
-    BlockKernel& kernel = avx2Kernel() ? *avx2Kernel() : runBlockPortably;
+    BlockKernel* const avx2 = avx2Kernel();
+    BlockKernel& kernel = avx2 ? *avx2 : runBlockPortably;
     const std::size_t count = positions.size();
     const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 64u);
     const std::size_t shareSize = (count / faultBlockSize / threads + 1) * faultBlockSize;
