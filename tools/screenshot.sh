@@ -15,7 +15,7 @@ viewer=$!
 trap 'kill "$viewer" 2>/dev/null || true' EXIT
 
 # The globe is up once the middle of the screen is no longer black.
-timeout 60 xdotool search --sync --onlyvisible --name '^Quillmere$' >/dev/null
+timeout 60 xdotool search --sync --all --pid "$viewer" --onlyvisible --name '^Quillmere$' >/dev/null
 for _ in $(seq 300); do
     import -window root -strip "$output"
     [ "$(convert "$output" -depth 8 -format '%[hex:p{640,360}]' info:)" != 000000 ] && break

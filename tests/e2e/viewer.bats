@@ -1,5 +1,5 @@
-# One run of the real viewer, driven as a user drives it, test after test. Its sound goes
-# to a file: mono 16-bit samples, 88200 bytes a second.
+# The real viewer driven as a user drives it. Every test starts a viewer of its own, with the
+# clock at a fixed second, and closes it as a user does.
 
 load helpers
 bats_require_minimum_version 1.5.0
@@ -10,89 +10,97 @@ launch_at_second() {
         "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
 }
 
-setup_file() {
-    make_run_dir
-    # A track of one second of steady tone, so that silence after it means no loop.
-    sox -n -r 44100 -c 1 "$RUN_DIR/mellowsad beat.ogg" synth 1 sine 440 vol 0.5
-    printf '[general]\nchannels = mono\nsample-type = int16\nfrequency = 44100\n[wave]\nfile = %s\n' \
-        "$RUN_DIR/sound.wav" >"$RUN_DIR/alsoft.conf"
-    launch_at_second 0 ALSOFT_DRIVERS=wave "ALSOFT_CONF=$RUN_DIR/alsoft.conf"
+# start_viewer [VAR=value ...]: a viewer at second 0 in a fresh RUN_DIR, its globe in first.ppm.
+start_viewer() {
+    [ -n "${RUN_DIR:-}" ] || make_run_dir
+    launch_at_second 0 "$@"
     wait_for_globe "$RUN_DIR/first.ppm"
-    export RUN_DIR VIEWER SHARED_VIEWER=$VIEWER
 }
 
-# A viewer that a test started itself ends with the test; the shared one with the file.
-teardown_file() { stop_viewer; }
-teardown() { [ "${VIEWER:-}" = "$SHARED_VIEWER" ] || stop_viewer; }
-
-screen_differs_from() { grab "$BATS_TEST_TMPDIR/now.ppm" && ! cmp -s "$1" "$BATS_TEST_TMPDIR/now.ppm"; }
+screen_differs_from() { grab "$RUN_DIR/now.ppm" && ! cmp -s "$1" "$RUN_DIR/now.ppm"; }
+# The screen grabbed into $1 stays the same for a second: several frames even on the software
+# renderer.
+stays_still() { grab "$1" && sleep 1 && ! screen_differs_from "$1"; }
 outline_width_between() {
     local width
-    grab "$BATS_TEST_TMPDIR/now.ppm" && read -r width _ < <(silhouette "$BATS_TEST_TMPDIR/now.ppm") &&
+    grab "$RUN_DIR/now.ppm" && read -r width _ < <(silhouette "$RUN_DIR/now.ppm") &&
         ((width >= $1 && width <= $2))
 }
 
-# The root mean square (0 to 1) of the sound from second $1 for $2 seconds.
-loudness() {
-    sox -t raw -e signed -b 16 -r 44100 -c 1 "$RUN_DIR/sound.wav" -n trim "$1" "$2" stat 2>&1 |
-        awk '/RMS +amplitude/ { print $3 }'
-}
-
-@test "opens one fullscreen window over the whole screen" {
-    local window
-    window=$(xdotool search --name '^Quillmere$')
-    [ "$(wc -w <<<"$window")" = 1 ]
-    [ "$(xprop -id "$window" _NET_WM_STATE)" = "_NET_WM_STATE(ATOM) = _NET_WM_STATE_FULLSCREEN" ]
-    eval "$(xdotool getwindowgeometry --shell "$window")"
+@test "opens one fullscreen window over the whole screen and shows the globe in the middle" {
+    start_viewer
+    local windows
+    windows=$(find_windows)
+    [ "$windows" = "$(viewer_window)" ]
+    [ "$(wc -w <<<"$windows")" = 1 ]
+    [ "$(xprop -id "$windows" _NET_WM_STATE)" = "_NET_WM_STATE(ATOM) = _NET_WM_STATE_FULLSCREEN" ]
+    eval "$(xdotool getwindowgeometry --shell "$windows")"
     [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
-}
-
-@test "shows the globe in the middle of a black screen" {
     globe_is_round_and_centred "$RUN_DIR/first.ppm"
+    close_ends_with_0
 }
 
 @test "keys other than the arrows and the sideways wheel change nothing" {
+    start_viewer
+    within "$PATIENCE" viewer_focused
     xdotool key Escape a space Return q F4 mousemove 640 360 click --repeat 2 6 sleep 1
     run ! screen_differs_from "$RUN_DIR/first.ppm"
+    close_ends_with_0
 }
 
 @test "holding Left turns the globe until it is released" {
+    start_viewer
+    within "$PATIENCE" viewer_focused
     xdotool keydown Left
     within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
     xdotool keyup Left
-    # Still for a second: several frames even on the software renderer.
-    within 15 eval 'grab "$RUN_DIR/still.ppm" && sleep 1 && ! screen_differs_from "$RUN_DIR/still.ppm"'
+    within 15 stays_still "$RUN_DIR/still.ppm"
+    close_ends_with_0
 }
 
 @test "the wheel brings the eye nearer one way and takes it further the other" {
+    start_viewer
     # Three notches up bring the eye from 3 to 2.625, six down take it to 3.375.
     local start
-    start=$(silhouette "$RUN_DIR/still.ppm" | cut -d' ' -f1)
+    start=$(silhouette "$RUN_DIR/first.ppm" | cut -d' ' -f1)
+    within "$PATIENCE" viewer_focused
     xdotool mousemove 640 360 click --repeat 3 --delay 20 4
     within "$PATIENCE" outline_width_between $((start + 60)) 1280
     xdotool click --repeat 6 --delay 20 5
     within "$PATIENCE" outline_width_between 0 $((start - 40))
+    close_ends_with_0
 }
 
-@test "plays its music, and plays it again after the track ends" {
-    within "$PATIENCE" eval '(($(stat -c %s "$RUN_DIR/sound.wav") > 3 * 88200))'
-    awk -v first="$(loudness 0.2 0.6)" -v again="$(loudness 1.7 0.6)" \
+# The root mean square (0 to 1) of the sound in $1 from second $2 for $3 seconds, written as
+# mono 16-bit samples, 88200 bytes a second.
+loudness() {
+    sox -t raw -e signed -b 16 -r 44100 -c 1 "$1" -n trim "$2" "$3" stat 2>&1 |
+        awk '/RMS +amplitude/ { print $3 }'
+}
+
+@test "plays its music, plays it again after the track ends, and Alt+F4 ends it cleanly" {
+    make_run_dir
+    # A track of one second of steady tone, so that silence after it means no loop.
+    sox -n -r 44100 -c 1 "$RUN_DIR/mellowsad beat.ogg" synth 1 sine 440 vol 0.5
+    local sound=$RUN_DIR/sound.wav
+    printf '[general]\nchannels = mono\nsample-type = int16\nfrequency = 44100\n[wave]\nfile = %s\n' \
+        "$sound" >"$RUN_DIR/alsoft.conf"
+    start_viewer ALSOFT_DRIVERS=wave "ALSOFT_CONF=$RUN_DIR/alsoft.conf"
+    within "$PATIENCE" eval '(($(stat -c %s "$sound") > 3 * 88200))'
+    awk -v first="$(loudness "$sound" 0.2 0.6)" -v again="$(loudness "$sound" 1.7 0.6)" \
         'BEGIN { exit !(first > 0.2 && again > 0.2) }'
-}
-
-@test "Alt+F4 ends it with status 0 and nothing on standard error but the windowing library's note" {
     close_ends_with_0 10
     stderr_is_clean
 }
 
 @test "a start in the same second shows the same globe, and a start a second later another" {
-    local first=$RUN_DIR/first.ppm
-    for second in 0 1; do
+    local start=0
+    for second in 0 0 1; do
         make_run_dir
         launch_at_second "$second"
-        wait_for_globe "$BATS_TEST_TMPDIR/at-second-$second.ppm"
+        wait_for_globe "$BATS_TEST_TMPDIR/start-$((++start))-at-second-$second.ppm"
         close_ends_with_0
     done
-    cmp -s "$first" "$BATS_TEST_TMPDIR/at-second-0.ppm"
-    run ! cmp -s "$first" "$BATS_TEST_TMPDIR/at-second-1.ppm"
+    cmp -s "$BATS_TEST_TMPDIR"/start-{1,2}-at-second-0.ppm
+    run ! cmp -s "$BATS_TEST_TMPDIR"/start-1-at-second-0.ppm "$BATS_TEST_TMPDIR/start-3-at-second-1.ppm"
 }
