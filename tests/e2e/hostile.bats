@@ -22,6 +22,7 @@ assets  | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl 
 normal  | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal  | a polite kill                | launch env --default-signal | ends_on TERM
 normal  | its terminal closed          | launch env --default-signal | ends_on HUP
+normal  | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
 no-glx  | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth8  | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth16 | 16-bit screen                | launch | runs_round
@@ -40,6 +41,11 @@ runs_round() {
 
 # ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
 ends_on() { wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && ends_with 0 15; }
+# keeps_running_after SIGNAL: a viewer started ignoring the signal draws on after it, many
+# frames even on the software renderer, and still closes with 0.
+keeps_running_after() {
+    wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && sleep 2 && viewer_running && runs
+}
 
 @test "every condition of this screen kind ends as it should" {
     local rows condition action outcome
