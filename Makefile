@@ -14,7 +14,7 @@ DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool im
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
-.PHONY: all build dev-build run test bench screenshot package install clean
+.PHONY: all build dev-build run test stress bench screenshot package install clean
 
 all: build
 
@@ -39,6 +39,13 @@ run:
 
 test: dev-build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite N times while a load generator keeps every core busy, and a table of
+# failures per test: a suite that never flakes here does not flake on a clean machine.
+N ?= 10
+stress: dev-build
+	@tools/install-deps.sh stress-ng
+	@tools/stress.sh $(BUILD_DIR) $(N)
 
 # Figures only, never pass or fail: the globe build against the plain loop, the draw
 # rate and the start-up split on the software renderer.
