@@ -40,9 +40,8 @@ int main() {
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
         music.emplace();
-        // Anything but a regular file is passed over like a missing one, quietly: the
-        // audio library would block on a pipe or stream a device for ever.
-        if (isRegularFile(musicFile)) {
+        // The audio library would block on a pipe or stream a device for ever.
+        if (mayOpenAsset(musicFile)) {
             (void)music->openFromFile(musicFile);
             music->setLoop(true);
             music->play();
