@@ -4,13 +4,14 @@
 BUILD_DIR := build
 JOBS := $(shell nproc)
 
-BUILD_PACKAGES := g++ make cmake libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri libx11-dev
+BUILD_PACKAGES := g++ make cmake pkg-config libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri \
+                  libx11-dev libxss-dev libsystemd-dev
 # CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
                 faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
-                man-db
+                man-db ltrace procps dbus-daemon dbus-bin python3-dbusmock
 
 APP := $(BUILD_DIR)/src/app/quillmere
 

@@ -237,3 +237,19 @@ TEST_F(ViewerFrame, ShowsTheNearSideOfTheGlobe) {
     }
     EXPECT_GE(matches, 44) << "of 49 grid points";
 }
+
+// The loader's flags are false both for a driver older than 2.0 and for a newer one whose
+// 2.0 entry points did not all load; only the first may be called too old.
+TEST(DriverRefusal, CallsOnlyAnOlderDriverTooOld) {
+    EXPECT_EQ(describeRefusedDriver("1.4 Mesa 22.3.6", "llvmpipe"),
+              "The OpenGL driver offers version 1.4 Mesa 22.3.6 (llvmpipe); the viewer needs "
+              "OpenGL 2.0.");
+    EXPECT_EQ(describeRefusedDriver("unknown", "unknown"),
+              "The OpenGL driver offers version unknown (unknown); the viewer needs OpenGL 2.0.");
+    for (const char* version : {"2.0 Mesa 22.3.6", "2.1", "4.5 (Compatibility Profile)"}) {
+        EXPECT_EQ(describeRefusedDriver(version, "llvmpipe"),
+                  "The OpenGL driver reports version " + std::string(version) +
+                      " (llvmpipe), but not every OpenGL 2.0 function the viewer needs could be "
+                      "loaded.");
+    }
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/audio.h"
+#include "app/idle_inhibit.h"
 #include "app/standard_streams.h"
 #include "app/startup.h"
 #include "app/termination.h"
@@ -29,6 +30,8 @@ int main() {
     if (!bitsPerPixel) return 1;
     sf::Window window;
     if (!openViewer(window, *bitsPerPixel)) return 1;
+    // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
+    IdleInhibition idleInhibition = inhibitIdle();
 
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
@@ -40,9 +43,8 @@ int main() {
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
         music.emplace();
-        // Anything but a regular file is passed over like a missing one, quietly: the
-        // audio library would block on a pipe or stream a device for ever.
-        if (isRegularFile(musicFile)) {
+        // The audio library would block on a pipe or stream a device for ever.
+        if (mayOpenAsset(musicFile)) {
             (void)music->openFromFile(musicFile);
             music->setLoop(true);
             music->play();
@@ -70,6 +72,7 @@ int main() {
         if (!window.isOpen()) break;
         drawFrame(window, scene, texture, camera);
     }
+    releaseIdle(idleInhibition);
 
     // Scope ends in reverse order of declaration: the music stops first, then the
     // texture, the index and position lists, and last the window with its context.

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <cstdlib>
 #include <iostream>
 
 #include "app/window.h"
@@ -15,6 +16,15 @@ const char* openGlString(GLenum name) {
 
 }  // namespace
 
+std::string describeRefusedDriver(const char* version, const char* renderer) {
+    const std::string driver = std::string(version) + " (" + renderer + ")";
+    if (std::strtol(version, nullptr, 10) >= 2) {
+        return "The OpenGL driver reports version " + driver +
+               ", but not every OpenGL 2.0 function the viewer needs could be loaded.";
+    }
+    return "The OpenGL driver offers version " + driver + "; the viewer needs OpenGL 2.0.";
+}
+
 bool loadOpenGl() {
     if (glewInit() != GLEW_OK) {
         std::cerr << "Failed ot init GLEW." << std::endl;
@@ -24,8 +34,8 @@ bool loadOpenGl() {
     // driver does not offer null, and the first shader call would jump through one. The
     // flags are false as well when one of those entry points failed to load.
     if (!GLEW_VERSION_1_5 || !GLEW_VERSION_2_0) {
-        std::cerr << "The OpenGL driver offers version " << openGlString(GL_VERSION) << " ("
-                  << openGlString(GL_RENDERER) << "); the viewer needs OpenGL 2.0." << std::endl;
+        std::cerr << describeRefusedDriver(openGlString(GL_VERSION), openGlString(GL_RENDERER))
+                  << std::endl;
         return false;
     }
     glEnable(GL_DEPTH_TEST);

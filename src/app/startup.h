@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
+#include <string>
 #include <vector>
 
 #include "render/render.h"
@@ -32,6 +33,11 @@ bool openViewer(sf::Window& window, unsigned bitsPerPixel);
 // False after one line on standard error when the loader fails or the driver offers
 // less than OpenGL 2.0.
 bool loadOpenGl();
+
+// The one line loadOpenGl() writes when it refuses the driver, from the version and renderer
+// the driver names. The loader's flags are false for a driver older than 2.0, and also for a
+// newer one whose 2.0 entry points did not all load: the line must not call that one old.
+std::string describeRefusedDriver(const char* version, const char* renderer);
 
 // The sphere grid pushed in and out by the random cuts, drawn from rand().
 void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);

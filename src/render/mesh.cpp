@@ -50,7 +50,7 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
 void loadTerrainTexture(sf::Texture& texture, GLuint program) {
     // A missing or unreadable image leaves the texture empty; the globe then samples
     // black and the viewer carries on.
-    if (isRegularFile(terrainFile)) (void)texture.loadFromFile(terrainFile, sf::IntRect());
+    if (mayOpenAsset(terrainFile)) (void)texture.loadFromFile(terrainFile, sf::IntRect());
     glUniform1i(glGetUniformLocation(program, "terrainTexture"), terrainTextureUnit);
 }
 

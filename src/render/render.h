@@ -39,8 +39,8 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
                       const std::vector<glm::vec3>& positions, bool useVertexArrays);
 
 // Loads "terrain.png" into the texture (a missing file, or anything but a regular file,
-// leaves it empty and the globe samples black) and points the program's sampler at
-// texture unit 0.
+// leaves it empty and the globe samples black; see mayOpenAsset) and points the program's sampler
+// at texture unit 0.
 void loadTerrainTexture(sf::Texture& texture, GLuint program);
 
 // Draws from now on into the largest area of the projection's 16:9 centred in a window
@@ -48,10 +48,11 @@ void loadTerrainTexture(sf::Texture& texture, GLuint program);
 // with black bars around it in any other.
 void fitViewport(unsigned windowWidth, unsigned windowHeight);
 
-// True when the path leads, through any links, to a regular file. An asset under any
-// other kind of name (a directory, pipe, device or socket) is passed over as if it were
-// missing: reading a pipe with no writer, or a device, would block or never end.
-bool isRegularFile(const char* path);
+// False, after one line on standard error naming it, when the path leads, through any
+// links, to something other than a regular file (a directory, pipe, device or socket):
+// reading a pipe with no writer, or a device, would block or never end. True otherwise,
+// also for a missing file, whose loader then names it in its own words.
+bool mayOpenAsset(const char* path);
 
 // Writes the matrix into the current program's `mvp` uniform.
 void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);

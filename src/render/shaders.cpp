@@ -1,11 +1,12 @@
 #include "render/render.h"
 
-// The texts declare GLSL 1.20 so that they also build on an OpenGL 2.1 context, and
-// therefore use only what 1.20 defines: `attribute`, `varying` and `texture2D`. The
-// attribute is bound to location 0 by name before the program links.
+// The texts declare GLSL 1.10, the version every OpenGL 2.0 driver compiles, since start-up
+// admits any such driver; they use only what 1.10 defines: `attribute`, `varying`,
+// `texture2D` and `gl_FragColor`. The attribute is bound to location 0 by name before the
+// program links.
 
 const std::string vertexShaderSource =
-    "#version 120\n"
+    "#version 110\n"
     "attribute vec3 position;"
     "uniform mat4 mvp;"
     "varying float height;"
@@ -15,7 +16,7 @@ const std::string vertexShaderSource =
     "}";
 
 const std::string fragmentShaderSource =
-    "#version 120\n"
+    "#version 110\n"
     "varying float height;"
     "uniform sampler2D terrainTexture;"
     "void main() {"

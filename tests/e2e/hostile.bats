@@ -7,33 +7,47 @@ load helpers
 # A job started in the background of a script ignores SIGINT, and the viewer keeps a
 # signal it was started ignoring, so the signal rows start it with the default actions.
 ROWS=$(cat <<'TABLE'
-normal  | display variable unset       | launch env -u DISPLAY | fails '^Cannot open the X display \(DISPLAY is not set\)\.$'
-normal  | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
-normal  | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | fails '^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$'
-normal  | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
-normal  | no sound device              | launch ALSOFT_DRIVERS=none | runs; says_once '^No audio output could be opened; playing without music\.$'
-normal  | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
-assets  | no assets                    | rm "$TERRAIN" "$MUSIC"; launch | runs
-assets  | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs
-assets  | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC"; launch | runs
-assets  | pipes without a writer       | rm "$TERRAIN" "$MUSIC"; mkfifo "$TERRAIN" "$MUSIC"; launch | runs
-assets  | links to an endless device   | ln -sf /dev/zero "$TERRAIN"; ln -sf /dev/zero "$MUSIC"; launch | runs
-assets  | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs
-normal  | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
-normal  | a polite kill                | launch env --default-signal | ends_on TERM
-normal  | its terminal closed          | launch env --default-signal | ends_on HUP
-normal  | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
-no-glx  | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
-depth8  | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
-depth16 | 16-bit screen                | launch | runs_round
-small   | 800 x 600 screen             | launch | runs_round
-tall    | 1280 x 1024 screen           | launch | runs_round
+normal   | display variable unset       | launch env -u DISPLAY | fails '^Cannot open the X display \(DISPLAY is not set\)\.$'
+normal   | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
+normal   | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | fails '^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$'
+normal   | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
+normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs; says_once '^No audio output could be opened; playing without music\.$'
+normal   | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
+assets   | no assets                    | rm "$TERRAIN" "$MUSIC"; launch | runs; says_once "$NO_IMAGE"; says_once "$NO_MUSIC"
+assets   | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs; skips
+assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC"; launch | runs; skips
+assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC"; mkfifo "$TERRAIN" "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
+assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN"; ln -sf /dev/zero "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
+assets   | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
+assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC"; mkfifo "$MUSIC"; launch | runs; says_once "$NO_IMAGE"; skips "mellowsad beat.ogg"
+normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
+normal   | a polite kill                | launch env --default-signal | ends_on TERM
+normal   | its terminal closed          | launch env --default-signal | ends_on HUP
+normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
+no-saver | no screen saver extension    | launch | runs_round; stderr_is_clean
+no-glx   | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
+depth8   | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
+depth16  | 16-bit screen                | launch | runs_round
+small    | 800 x 600 screen             | launch | runs_round
+tall     | 1280 x 1024 screen           | launch | runs_round
 TABLE
 )
 
 # says_once REGEX: exactly one line of standard error matches.
 says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
 fails() { ends_with 1 && says_once "$1"; }
+
+# What the image and audio libraries say about a file that is not there.
+NO_IMAGE='^Failed to load image "terrain\.png"\. Reason: Unable to open file$'
+NO_MUSIC='^Failed to open sound file "mellowsad beat\.ogg" \(couldn.t open stream\)$'
+# skips [NAME...]: exactly the names given are passed over, each with one line of ours.
+skips() {
+    local name
+    for name in "$@"; do says_once '^Skipping "'"$name"'": not a regular file\.$' || return 1; done
+    [ "$(grep -c '^Skipping ' "$RUN_DIR/stderr")" = $# ]
+}
+# skips_only NAME...: as skips, and the libraries say nothing about either file.
+skips_only() { skips "$@" && [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = $# ]; }
 runs() { close_ends_with_0; }
 runs_round() {
     wait_for_globe "$RUN_DIR/globe.ppm" && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs
