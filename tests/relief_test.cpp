@@ -171,9 +171,10 @@ TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
         ASSERT_EQ(positions.size(), 2 * blockSize);
         expectKernelsFollowTheRule(positions, {d, -d, d});
     }
-    // Products among the denormals round by half a step each whatever the lengths are:
-    // 1.5, 1.5 and -2.5 steps of 2^-149 round to 2, 2 and -2, so the float sum is two
-    // steps above zero where the rule's 0.5 steps round to a zero side, which shrinks.
+    // Among the subnormals a sum rounds by half a step whatever the lengths are. The first,
+    // tiny cut shrinks the positions, so the rule's second side is 0.4994 steps of 2^-149 and
+    // rounds to zero, which shrinks; the kernels' sums, taken before that cut scales, round
+    // 1.5, 1.5 and -2.5 steps to two steps above zero, for both orders of summing.
     expectKernelsFollowTheRule(Positions(blockSize, {0.5f, 0.5f, -0.5f}),
-                               {glm::vec3(3, 3, 5) * 0x1p-149f});
+                               {{-0x1p-140f, 0, 0}, glm::vec3(3, 3, 5) * 0x1p-149f});
 }
