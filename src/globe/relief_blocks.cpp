@@ -20,9 +20,11 @@
 //
 // with L the longest position in the block before the cuts, G the most the cuts can lengthen
 // a position, D the longest direction. Write u = 2^-24, a float's largest relative rounding,
-// and S = |p.x d.x| + |p.y d.y| + |p.z d.z| <= |p| |d| <= L G D. Below, f and the rule's side r
-// (f scaled by the cut ahead's factor) are each shown within an error of the exact sum; the
-// bound covers both errors, so beyond it r has f's sign and, if positive, rounds to no zero.
+// p for a position as the kernel sums it with a direction d, m for the factor (faultScale or
+// its reciprocal) by which the rule's position differs from p, and
+// S = |p.x d.x| + |p.y d.y| + |p.z d.z| <= |p| |d| <= L G D. Below, m f and the rule's double
+// sum are each shown within an error of m (p . d); the bound covers both errors, so above it
+// the rule's side has f's sign and, where positive, does not round to a zero float.
 //
 // - sideErrorPerLength = 5u. Each product meets at most three float roundings on its way into
 //   f, in the portable order and the fused one alike: just over 3u S. f is taken before the
@@ -43,7 +45,8 @@
 // - smallestCoordinate = 2^-99. reciprocalLow exceeds 2^-27, so every coordinate and its
 //   product with reciprocalLow are normal floats: each scaling then rounds by at most u of its
 //   result, as used above, and the AVX2 division scales with the power of two, as used below.
-//   Proven; a static_assert in relief_avx2.cpp checks the product.
+//   Proven; a static_assert in relief_avx2.cpp checks the product. This is where the proof
+//   stops, not where the division goes wrong: measured, it is still right two binades lower.
 // - largestCoordinate = 2^125, with directions no longer than 2: every product and partial
 //   sum stays finite, as |f| <= (1 + 3u) |p| |d| < 2 * 2^125 * 2 = 2^127. Proven. The random
 //   directions are of length 1 within a few u; the limit of 2 only keeps other callers out.
