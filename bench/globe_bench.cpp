@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"
+#include "globe/relief_rule.h"
 
 namespace {
 
@@ -41,10 +41,6 @@ std::string processorName() {
     return "unknown";
 }
 
-bool sameBytes(const std::vector<glm::vec3>& a, const std::vector<glm::vec3>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
-}
-
 }  // namespace
 
 int main() {
@@ -58,8 +54,7 @@ int main() {
     }
 
     std::srand(benchSeed);
-    std::vector<glm::vec3> directions(faultCount);
-    for (glm::vec3& d : directions) d = randomUnitVector();
+    const std::vector<glm::vec3> directions = randomDirections();
 
     // The three take turns, so that whatever else the machine is doing weighs on all of them.
     std::vector<glm::vec3> plain, portable, shipped;
@@ -67,12 +62,12 @@ int main() {
     for (int round = 0; round < rounds; ++round) {
         plain = sphere;
         plainTimes.push_back(milliseconds([&] {
-            applyFaultsInOrder(plain.data(), plain.size(), directions.data(), directions.size());
+            applyCutsInOrder(plain.data(), plain.size(), directions.data(), directions.size());
         }));
         portable = sphere;
         portableTimes.push_back(milliseconds([&] {
-            applyFaultsInBlocks(runBlockPortably, portable.data(), portable.size(),
-                                directions.data(), directions.size());
+            applyCutsInBlocks(runBlockPortably, portable.data(), portable.size(), directions.data(),
+                              directions.size());
         }));
         for (int run = 0; run < shippedPerRound; ++run) {
             shipped = sphere;

@@ -10,6 +10,7 @@
 
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"
+#include "globe/relief_rule.h"
 
 namespace {
 
@@ -29,26 +30,22 @@ Positions relief(Positions positions, unsigned seed) {
 }
 
 Positions byTheRule(Positions positions, const Positions& directions) {
-    applyFaultsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
+    applyCutsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
     return positions;
 }
 
-Positions byKernel(BlockKernel& kernel, Positions positions, const Positions& directions) {
-    applyFaultsInBlocks(kernel, positions.data(), positions.size(), directions.data(),
-                        directions.size());
+Positions byKernel(BlockKernel kernel, Positions positions, const Positions& directions) {
+    applyCutsInBlocks(kernel, positions.data(), positions.size(), directions.data(),
+                      directions.size());
     return positions;
-}
-
-bool sameBytes(const Positions& a, const Positions& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(a[0])) == 0;
 }
 
 // The portable kernel, and the AVX2 one where the processor has it, against the rule.
 void expectKernelsFollowTheRule(const Positions& positions, const Positions& directions) {
     const Positions rule = byTheRule(positions, directions);
     EXPECT_TRUE(sameBytes(byKernel(runBlockPortably, positions, directions), rule));
-    if (BlockKernel* avx2 = avx2Kernel()) {
-        EXPECT_TRUE(sameBytes(byKernel(*avx2, positions, directions), rule));
+    if (const BlockKernel avx2 = avx2Kernel()) {
+        EXPECT_TRUE(sameBytes(byKernel(avx2, positions, directions), rule));
     }
 }
 
@@ -59,8 +56,7 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
     for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u, 11u, 12u, 20240607u}) {
         SCOPED_TRACE(seed);
         std::srand(seed);
-        Positions directions(faultCount);
-        for (glm::vec3& direction : directions) direction = randomUnitVector();
+        const Positions directions = randomDirections();
         // Exactly on the first cut's plane (the double sum is zero, so they shrink), and one
         // float step either way: in a block the kernels take, where the float sums cannot
         // tell the sides apart, and in one left to the rule for coordinates too small.
@@ -72,12 +68,19 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
                 onPlane.push_back({std::nextafter(p.x, towards), p.y, p.z});
         }
         Positions positions = onPlane;
-        positions.resize(faultBlockSize, glm::vec3(0.6f, 0.0f, 0.8f));
+        positions.resize(blockSize, glm::vec3(0.6f, 0.0f, 0.8f));
         positions.insert(positions.end(), onPlane.begin(), onPlane.end());
-        for (float i = 1; positions.size() < 2 * faultBlockSize; ++i)
+        for (float i = 1; positions.size() < 2 * blockSize; ++i)
             positions.push_back(glm::vec3(i, i + 1, -i - 2) * 1e-37f);
-        // Then a block of large coordinates, and a globe ending in a tail short of a block.
-        positions.resize(3 * faultBlockSize, glm::vec3(3e4f, -2e4f, 1e4f));
+        // Then a block of large coordinates, blocks at both ends of what the kernels take (the
+        // coordinate range narrowed by the largest drift, 4), and a globe ending in a tail
+        // short of a block.
+        positions.resize(3 * blockSize, glm::vec3(3e4f, -2e4f, 1e4f));
+        for (const float end : {smallestCoordinate * 4, largestCoordinate / 8}) {
+            for (std::size_t i = 0; i < blockSize; ++i)
+                positions.push_back(glm::vec3(i % 2 ? 1 : -1, i % 3 ? 1.5f : -1.5f, 1 + i / 32.0f) *
+                                    end);
+        }
         for (std::size_t i = 0; i < globe.size(); i += seed == 1 || seed > 20 ? 1 : 29)
             positions.push_back(globe[i]);
         expectKernelsFollowTheRule(positions, directions);
@@ -85,21 +88,29 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
     }
 }
 
-// The AVX2 kernel divides without a divide instruction; its result scales with the power of
-// two, so every float of the lowest, a middle and the highest binade it admits stands for all.
-TEST(Relief, AvxKernelDividesAsTheRuleOverTheAdmittedRange) {
-    BlockKernel* avx2 = avx2Kernel();
+// The AVX2 kernel divides without a divide instruction. Every float of the lowest and the
+// highest binade a coordinate can drift into, of either sign, and zeros of either sign.
+TEST(Relief, AvxKernelDividesAsTheRuleAcrossTheCoordinateRange) {
+    const BlockKernel avx2 = avx2Kernel();
     if (!avx2) GTEST_SKIP() << "no AVX2 on this machine";
-    for (const float binade : {divisionFreeSmallest * 4, 1.0f, divisionFreeLargest / 8}) {
+    const glm::vec3 shrinking(-1, 0, 0);  // every position here is on its negative side
+    for (const float binade : {smallestCoordinate, largestCoordinate / 2}) {
         SCOPED_TRACE(binade);
-        Positions positions;
-        for (float x = binade; x < 2 * binade; x = std::nextafter(x, INFINITY))
-            positions.push_back({x, x, -x});
-        const Positions shrunk = byKernel(*avx2, positions, {{-1, 0, 0}});
-        std::size_t mismatches = 0;
-        for (std::size_t i = 0; i < positions.size(); ++i)
-            mismatches += shrunk[i] != positions[i] / faultScale;
-        EXPECT_EQ(mismatches, 0u);
+        std::size_t mismatchedBlocks = 0;
+        for (float x = binade; x < 2 * binade;) {
+            alignas(32) BlockCoordinates block, expected;
+            for (std::size_t i = 0; i < blockSize; ++i) {
+                block[0][i] = x;
+                block[1][i] = -x;
+                block[2][i] = i % 2 ? 0.0f : -0.0f;
+                for (int axis = 0; axis < 3; ++axis)
+                    expected[axis][i] = block[axis][i] / faultScale;
+                x = std::nextafter(x, INFINITY);
+            }
+            avx2(block, &shrinking, 1, 0);  // a bound of zero: the kernel sees every float sum
+            mismatchedBlocks += std::memcmp(block, expected, sizeof(block)) != 0;
+        }
+        EXPECT_EQ(mismatchedBlocks, 0u);
     }
 }
 
@@ -142,27 +153,28 @@ TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
         std::mt19937 generator(7);
         Positions positions;
         int found[2] = {0, 0};
-        for (int tries = 0; tries < 1000000 && found[0] + found[1] < 2 * int(faultBlockSize);
-             ++tries) {
+        for (int tries = 0; tries < 1000000 && found[0] + found[1] < 2 * int(blockSize); ++tries) {
             const float angle = generator() * 0x1p-32f * 6.2831855f;
             const float offset = (generator() * 0x1p-32f - 0.5f) * 0x1p-22f;
             const glm::vec3 p = across * std::cos(angle) + along * std::sin(angle) + d * offset;
             const float sums[2] = {(p.y * d.y + p.x * d.x) + p.z * d.z,
                                    std::fma(p.z, d.z, std::fma(p.x, d.x, p.y * d.y))};
             for (int kind = 0; kind < 2; ++kind) {
-                if ((sums[kind] > 0) != (sideOfCut(p, d) > 0) &&
-                    found[kind] < int(faultBlockSize) && std::fabs(sums[kind]) > 0.3f * 0x1p-24f) {
-                    positions.push_back(p), ++found[kind];
+                if ((sums[kind] > 0) != (sideOfCut(p, d) > 0) && found[kind] < int(blockSize) &&
+                    std::fabs(sums[kind]) > 0.3f * 0x1p-24f) {
+                    positions.push_back(p);
+                    ++found[kind];
                     break;
                 }
             }
         }
-        ASSERT_EQ(positions.size(), 2 * faultBlockSize);
+        ASSERT_EQ(positions.size(), 2 * blockSize);
         expectKernelsFollowTheRule(positions, {d, -d, d});
     }
-    // Products among the denormals round by half a step each whatever the lengths are:
-    // 1.5, 1.5 and -2.5 steps of 2^-149 round to 2, 2 and -2, so the float sum is two
-    // steps above zero where the rule's 0.5 steps round to a zero side, which shrinks.
-    expectKernelsFollowTheRule(Positions(faultBlockSize, {0.5f, 0.5f, -0.5f}),
-                               {glm::vec3(3, 3, 5) * 0x1p-149f});
+    // Among the subnormals a sum rounds by half a step whatever the lengths are. The first,
+    // tiny cut shrinks the positions, so the rule's second side is 0.4994 steps of 2^-149 and
+    // rounds to zero, which shrinks; the kernels' sums, taken before that cut scales, round
+    // 1.5, 1.5 and -2.5 steps to two steps above zero, for both orders of summing.
+    expectKernelsFollowTheRule(Positions(blockSize, {0.5f, 0.5f, -0.5f}),
+                               {{-0x1p-140f, 0, 0}, glm::vec3(3, 3, 5) * 0x1p-149f});
 }

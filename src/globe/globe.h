@@ -7,8 +7,9 @@
 // The globe before it reaches the GPU: a sphere grid of gridSize x gridSize points
 // and the triangle list that joins them, then pushed in and out by random plane cuts.
 
-// The one value of pi the whole program uses: the grid's angle step and the camera's
-// key speed. It is deliberately the short 3.14159, not a closer pi.
+// Deliberately the short 3.14159, not a closer pi. The grid's angle step takes it for pi, and
+// the camera uses the same number as its key speed, in degrees per 60 frames. The directions
+// of the cuts and the camera's degrees each name the closer pi they use where they use it.
 inline constexpr float pi = 3.14159f;
 
 inline constexpr int gridSize = 512;
@@ -23,6 +24,12 @@ glm::vec3 randomUnitVector();
 
 // The same direction from two given draws (each in [0, RAND_MAX]).
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
+
+// faultCount directions drawn from rand(), two draws each, in the order the cuts use them.
+std::vector<glm::vec3> randomDirections();
+
+// Applies the cuts along the given directions, in order (applyFaults draws them first).
+void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions);
 
 // Cuts the globe faultCount times through its centre: points on the positive side of
 // each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <cfloat>
 
 #include "globe/relief_kernels.h"
+#include "globe/relief_rule.h"
 
 #ifdef __x86_64__
 
@@ -8,54 +10,68 @@
 
 namespace {
 
-// 1 / faultScale split into a float and the float nearest what it leaves over:
-// x * high + (x * low rounded), fused, rounds as x / faultScale does over the admitted
-// range. The low part is positive so that a zero keeps its sign.
+// 1 / faultScale split into a float and the float nearest what it leaves over: x * high +
+// (x * low rounded), fused, rounds as x / faultScale does (relief_blocks.cpp says how we
+// know). The low part is positive so that a zero keeps its sign, and its product with the
+// smallest coordinate is a normal float, so that the result scales with x's power of two.
 constexpr double reciprocal = 1.0 / static_cast<double>(faultScale);
 constexpr float reciprocalHigh = static_cast<float>(reciprocal);
 constexpr float reciprocalLow = static_cast<float>(reciprocal - reciprocalHigh);
-constexpr int lanes = 8, groupCount = faultBlockSize / lanes;
-static_assert(reciprocalLow > 0 && faultBlockSize % lanes == 0);
+static_assert(reciprocalLow > 0 && smallestCoordinate * reciprocalLow >= FLT_MIN);
+
+constexpr int lanes = 8, groupCount = blockSize / lanes;
+static_assert(blockSize % lanes == 0);
 
 // Only the kernel uses AVX2 and FMA, so the program still starts on older processors.
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
 
-// All passes over one block in registers: the groups keep both vector units busy while
-// each waits on its own results.
+// All cuts over one block in registers: the groups keep both vector units busy while each
+// waits on its own results.
 void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
                       std::size_t directionCount, float bound) {
     __m256 groups[groupCount][3];  // eight positions each, a coordinate to a register
-    const auto lanesOf = [&](int i) { return &block[i % 3][i / 3 * lanes]; };
-    for (int i = 0; i < groupCount * 3; ++i) groups[i / 3][i % 3] = _mm256_load_ps(lanesOf(i));
+    for (int g = 0; g < groupCount; ++g) {
+        for (int axis = 0; axis < 3; ++axis)
+            groups[g][axis] = _mm256_load_ps(&block[axis][g * lanes]);
+    }
     const auto store = [&] {
-        for (int i = 0; i < groupCount * 3; ++i) _mm256_store_ps(lanesOf(i), groups[i / 3][i % 3]);
+        for (int g = 0; g < groupCount; ++g) {
+            for (int axis = 0; axis < 3; ++axis)
+                _mm256_store_ps(&block[axis][g * lanes], groups[g][axis]);
+        }
     };
-    // This pass's sides, the sign bit set where a position shrinks; zeros ask the rule at first.
+    // This cut's side of each position, negative where it shrinks; zeros ask the rule at first.
     __m256 sides[groupCount] = {};
     const __m256 grow = _mm256_set1_ps(faultScale), zero = _mm256_setzero_ps();
     const __m256 shrinkHigh = _mm256_set1_ps(reciprocalHigh), signBit = _mm256_set1_ps(-0.0f);
     const __m256 shrinkLow = _mm256_set1_ps(reciprocalLow), bounds = _mm256_set1_ps(bound);
-    for (std::size_t pass = 0; pass < directionCount; ++pass) {
-        __m256 unsure = zero;  // all bits set where a sum's magnitude is within the bound
+    for (std::size_t cut = 0; cut < directionCount; ++cut) {
+        __m256 unsure = zero;  // all bits set where a side's magnitude is within the bound
         for (const __m256 groupSides : sides)
             unsure = _mm256_or_ps(
                 unsure, _mm256_cmp_ps(_mm256_andnot_ps(signBit, groupSides), bounds, _CMP_LE_OQ));
         // Near the cutting plane the float sum may have the wrong sign: ask the rule.
         if (!_mm256_testz_ps(unsure, unsure)) {
-            alignas(32) float rule[faultBlockSize];
+            alignas(32) float rule[blockSize];
             store();
-            ruleSides(block, directions[pass], rule);
-            for (int g = 0; g < groupCount; ++g)  // all bits set where the rule shrinks
-                sides[g] = _mm256_cmp_ps(_mm256_load_ps(&rule[g * lanes]), zero, _CMP_NGT_UQ);
+            ruleSides(block, directions[cut], rule);
+            for (int g = 0; g < groupCount; ++g) {
+                // A side of zero shrinks, so it gets the sign bit that a negative side has.
+                const __m256 side = _mm256_load_ps(&rule[g * lanes]);
+                const __m256 notPositive = _mm256_cmp_ps(side, zero, _CMP_LE_OQ);
+                sides[g] = _mm256_or_ps(side, _mm256_and_ps(notPositive, signBit));
+            }
         }
-        // The next pass's sums are taken before this pass scales, so both run side by side.
-        const glm::vec3& next = directions[std::min(pass + 1, directionCount - 1)];
+        // The next cut's sums are taken before this cut scales, so both run side by side. The
+        // last cut has no next one: its own direction stands in, and those sums go unused.
+        const glm::vec3& next = directions[std::min(cut + 1, directionCount - 1)];
         for (int g = 0; g < groupCount; ++g) {
             const __m256 yTerms = _mm256_mul_ps(groups[g][1], _mm256_set1_ps(next.y));
             const __m256 nextSides =
                 _mm256_fmadd_ps(groups[g][2], _mm256_set1_ps(next.z),
                                 _mm256_fmadd_ps(groups[g][0], _mm256_set1_ps(next.x), yTerms));
+            // The blends read only the sign bit of the side.
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
             for (__m256& coordinates : groups[g])
@@ -71,7 +87,7 @@ void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
 }  // namespace
 #endif
 
-BlockKernel* avx2Kernel() {
+BlockKernel avx2Kernel() {
 #ifdef __x86_64__
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return runBlockWithAvx2;
 #endif

@@ -7,6 +7,8 @@
 
 namespace {
 
+// The short pi of globe.h, read as a number of degrees per 60 frames, not as radians.
+constexpr float keySpeed = pi;
 constexpr float framesPerSpeedUnit = 60.0f;
 constexpr float wheelStep = 0.125f;
 constexpr float maxPitch = 90.0f;
@@ -30,10 +32,10 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
         case sf::Event::KeyPressed:
             // A press sets the speed rather than adding to it, so key repeat is harmless.
             switch (event.key.code) {
-                case sf::Keyboard::Left: camera.yawSpeed = pi; break;
-                case sf::Keyboard::Right: camera.yawSpeed = -pi; break;
-                case sf::Keyboard::Up: camera.pitchSpeed = pi; break;
-                case sf::Keyboard::Down: camera.pitchSpeed = -pi; break;
+                case sf::Keyboard::Left: camera.yawSpeed = keySpeed; break;
+                case sf::Keyboard::Right: camera.yawSpeed = -keySpeed; break;
+                case sf::Keyboard::Up: camera.pitchSpeed = keySpeed; break;
+                case sf::Keyboard::Down: camera.pitchSpeed = -keySpeed; break;
                 default: break;
             }
             break;

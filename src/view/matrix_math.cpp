@@ -4,6 +4,8 @@
 
 namespace {
 
+// pi rounded to a float (the closest one, not the short pi of globe.h, so that 180 degrees is a
+// half turn to float precision), divided by 180 in double as every intermediate here is.
 constexpr double radiansPerDegree = 0.017453293005625408;
 
 double dot(const glm::vec3& a, const glm::vec3& b) {

@@ -9,7 +9,7 @@
 // GLM's float versions round after every step and differ from these by an ulp in some
 // entries, at ordinary angles and distances.
 
-// Multiplies by 0.017453293005625408 (pi rounded to a float, divided by 180).
+// Multiplies by 0.017453293005625408 (pi rounded to a float, divided by 180 in double).
 float degreesToRadians(float degrees);
 
 // left × right, for column vectors.
