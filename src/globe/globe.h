@@ -24,6 +24,12 @@ glm::vec3 randomUnitVector();
 // The same direction from two given draws (each in [0, RAND_MAX]).
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
 
+// faultCount directions drawn from rand(), two draws each, in the order the cuts use them.
+std::vector<glm::vec3> randomDirections();
+
+// Applies the cuts along the given directions, in order (applyFaults draws them first).
+void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions);
+
 // Cuts the globe faultCount times through its centre: points on the positive side of
 // each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.
 void applyFaults(std::vector<glm::vec3>& positions);

@@ -112,12 +112,13 @@ void applyFaultsInBlocks(BlockKernel& kernel, glm::vec3* positions, std::size_t 
     applyFaultsInOrder(positions + start, count - start, directions, directionCount);
 }
 
-void applyFaults(std::vector<glm::vec3>& positions) {
-    // Nothing else draws while the passes run, so drawing every direction up front takes
-    // the same numbers in the same order as drawing one at the start of each pass.
+std::vector<glm::vec3> randomDirections() {
     std::vector<glm::vec3> directions(faultCount);
     for (glm::vec3& d : directions) d = randomUnitVector();
+    return directions;
+}
 
+void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions) {
     // Each position meets the passes on its own, so shares of whole blocks run side by side.
     BlockKernel* const avx2 = avx2Kernel();
     BlockKernel& kernel = avx2 ? *avx2 : runBlockPortably;
@@ -126,7 +127,7 @@ void applyFaults(std::vector<glm::vec3>& positions) {
     const std::size_t shareSize = (count / faultBlockSize / threads + 1) * faultBlockSize;
     const auto runShare = [&](std::size_t start) {
         applyFaultsInBlocks(kernel, positions.data() + start, std::min(shareSize, count - start),
-                            directions.data(), faultCount);
+                            directions.data(), directions.size());
     };
     std::vector<std::thread> helpers;
     for (std::size_t start = shareSize; start < count; start += shareSize) {
@@ -138,4 +139,10 @@ void applyFaults(std::vector<glm::vec3>& positions) {
     }
     runShare(0);
     for (std::thread& helper : helpers) helper.join();
+}
+
+void applyFaults(std::vector<glm::vec3>& positions) {
+    // Nothing else draws while the passes run, so drawing every direction up front takes
+    // the same numbers in the same order as drawing one at the start of each pass.
+    applyCuts(positions, randomDirections());
 }
