@@ -22,6 +22,7 @@ assets  | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl 
 normal  | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal  | a polite kill                | launch env --default-signal | ends_on TERM
 normal  | its terminal closed          | launch env --default-signal | ends_on HUP
+normal  | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 0 15
 no-glx  | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth8  | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth16 | 16-bit screen                | launch | runs_round
@@ -32,10 +33,22 @@ TABLE
 
 # says_once REGEX: exactly one line of standard error matches.
 says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
-fails() { ends_with 1 && says_once "$1"; }
+# Start-up failures come before the globe is needed, and must not wait long for it.
+fails() { ends_with 1 15 && says_once "$1"; }
 runs() { close_ends_with_0; }
 runs_round() {
     wait_for_globe "$RUN_DIR/globe.ppm" && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs
+}
+
+# kill_while_starting SIGNAL: sends the signal once the viewer has its handler for it and a
+# second thread, the globe's builder: the globe is then being built and the window opened.
+kill_while_starting() {
+    local bit=$((1 << ($(kill -l "$1") - 1)))
+    within 10 starting "$bit" && kill -s "$1" "$VIEWER"
+}
+starting() {
+    (($(awk '/^SigCgt/ { print "0x" $2 }' "/proc/$VIEWER/status") & $1)) &&
+        (($(ls "/proc/$VIEWER/task" | wc -l) > 1))
 }
 
 # ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
