@@ -114,6 +114,20 @@ TEST(Relief, AvxKernelDividesAsTheRuleAcrossTheCoordinateRange) {
     }
 }
 
+// The viewer draws the directions itself and hands them to a worker, so a list of any
+// length must be cut in its own order, as the rule does.
+TEST(Relief, CutsFollowTheDirectionsGiven) {
+    const Positions globe = sphere();
+    std::srand(5);
+    const Positions directions = randomDirections();
+    for (const std::size_t count : {std::size_t{0}, std::size_t{3}, directions.size()}) {
+        const Positions some(directions.begin(), directions.begin() + count);
+        Positions cut = globe;
+        applyCuts(cut, some);
+        EXPECT_TRUE(sameBytes(cut, byTheRule(globe, some))) << count << " directions";
+    }
+}
+
 // Written down from the relief as it first shipped, so that any change to what a seed gives
 // fails even where the fast paths and the rule change together. The globes follow glibc's rand().
 TEST(Relief, GivesTheSameGlobeForASeedAsEver) {

@@ -76,8 +76,9 @@ Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
     ramp.create(256, 1);
     for (unsigned t = 0; t < 256; ++t) ramp.setPixel(t, 0, sf::Color(texel(t)));
     if (rampFile == RampFile::Present) ramp.saveToFile("terrain.png");
-    const Scene scene = setUpScene(globe.indices, globe.positions, texture);
+    Scene scene = setUpScene(texture);
     std::remove("terrain.png");
+    scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
     return scene;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -28,17 +29,22 @@ int main() {
 
     const std::optional<unsigned> bitsPerPixel = checkDisplay();
     if (!bitsPerPixel) return 1;
-    sf::Window window;
+    // The window closes last, so it is declared first, but it opens only once the globe
+    // is on its way: nothing needs the globe before the upload. On any return the future
+    // goes first and waits for the worker, before the lists it fills are freed.
+    std::optional<sf::Window> windowSlot;
+    std::vector<glm::vec3> positions;
+    std::vector<std::uint32_t> indices;
+    std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
+    sf::Window& window = windowSlot.emplace();
     if (!openViewer(window, *bitsPerPixel)) return 1;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     IdleInhibition idleInhibition = inhibitIdle();
 
-    std::vector<glm::vec3> positions;
-    std::vector<std::uint32_t> indices;
-    buildGlobe(indices, positions);
-
     sf::Texture texture;
-    const Scene scene = setUpScene(indices, positions, texture);
+    Scene scene = setUpScene(texture);
+    globeBuilt.get();
+    scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
 
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <system_error>
 
 #include "app/window.h"
 #include "globe/globe.h"
@@ -54,15 +55,26 @@ void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& pos
     applyFaults(positions);
 }
 
-Scene setUpScene(const std::vector<std::uint32_t>& indices, const std::vector<glm::vec3>& positions,
-                 sf::Texture& texture) {
+std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
+                                     std::vector<glm::vec3>& positions) {
+    const auto build = [&indices, &positions, directions = randomDirections()] {
+        generateSphere(indices, positions);
+        applyCuts(positions, directions);
+    };
+    try {
+        return std::async(std::launch::async, build);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, build);
+    }
+}
+
+Scene setUpScene(sf::Texture& texture) {
     // The program is made current once and never replaced, whether or not it linked.
     const GLuint program = createProgram(vertexShaderSource, fragmentShaderSource);
     glUseProgram(program);
     Scene scene;
     scene.mvpLocation = glGetUniformLocation(program, "mvp");
     scene.projection = buildProjection();
-    scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
     loadTerrainTexture(texture, program);
     return scene;
 }

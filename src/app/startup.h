@@ -5,6 +5,7 @@
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/Window.hpp>
 #include <cstdint>
+#include <future>
 #include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
 #include <string>
@@ -42,10 +43,18 @@ std::string describeRefusedDriver(const char* version, const char* renderer);
 // The sphere grid pushed in and out by the random cuts, drawn from rand().
 void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);
 
-// Builds the program and makes it current for good, builds the projection, uploads the
-// globe and loads the ramp into `texture`.
-Scene setUpScene(const std::vector<std::uint32_t>& indices, const std::vector<glm::vec3>& positions,
-                 sf::Texture& texture);
+// The same globe built on a worker thread while the caller goes on. The cuts' directions
+// are drawn from rand() before it returns, so that nothing the caller or its libraries
+// draw later can shift them. The lists must outlive the future, whose destructor waits
+// for the worker; get() hands on a failed allocation. Where no thread can be had, get()
+// builds the globe on the spot, to the same bytes.
+std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
+                                     std::vector<glm::vec3>& positions);
+
+// Builds the program and makes it current for good, builds the projection and loads the
+// ramp into `texture`: the whole scene but the globe, which needs nothing of this and
+// is uploaded last.
+Scene setUpScene(sf::Texture& texture);
 
 // Advances the camera by a frame, draws the globe as it then stands and shows it.
 void drawFrame(sf::Window& window, const Scene& scene, const sf::Texture& texture, Camera& camera);

@@ -23,6 +23,7 @@ assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC"; mkfifo "$MUSIC
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
+normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 0 15
 normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
 no-saver | no screen saver extension    | launch | runs_round; stderr_is_clean
 no-glx   | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
@@ -35,7 +36,8 @@ TABLE
 
 # says_once REGEX: exactly one line of standard error matches.
 says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
-fails() { ends_with 1 && says_once "$1"; }
+# Start-up failures come before the globe is needed, and must not wait long for it.
+fails() { ends_with 1 15 && says_once "$1"; }
 
 # What the image and audio libraries say about a file that is not there.
 NO_IMAGE='^Failed to load image "terrain\.png"\. Reason: Unable to open file$'
@@ -51,6 +53,17 @@ skips_only() { skips "$@" && [ "$(grep -cv '^Setting vertical sync not supported
 runs() { close_ends_with_0; }
 runs_round() {
     wait_for_globe "$RUN_DIR/globe.ppm" && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs
+}
+
+# kill_while_starting SIGNAL: sends the signal once the viewer has its handler for it and a
+# second thread, the globe's builder: the globe is then being built and the window opened.
+kill_while_starting() {
+    local bit=$((1 << ($(kill -l "$1") - 1)))
+    within 10 starting "$bit" && kill -s "$1" "$VIEWER"
+}
+starting() {
+    (($(awk '/^SigCgt/ { print "0x" $2 }' "/proc/$VIEWER/status") & $1)) &&
+        (($(ls "/proc/$VIEWER/task" | wc -l) > 1))
 }
 
 # ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
