@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <glm/geometric.hpp>
 #include <set>
 
@@ -71,13 +72,19 @@ const Globe globe = [] {
 enum class RampFile { Present, Missing };
 
 // The viewer's start-up steps after the window opens, with or without the test ramp to load.
+// The ramp is read from the working directory, which the test entries running side by side
+// share, so each scene is set up in a folder of its own.
 Scene setUpViewerScene(sf::Texture& texture, RampFile rampFile) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::string folder = (std::filesystem::temp_directory_path() / "render_test.XXXXXX").string();
+    std::filesystem::current_path(mkdtemp(folder.data()));
     sf::Image ramp;
     ramp.create(256, 1);
     for (unsigned t = 0; t < 256; ++t) ramp.setPixel(t, 0, sf::Color(texel(t)));
     if (rampFile == RampFile::Present) ramp.saveToFile("terrain.png");
     Scene scene = setUpScene(texture);
-    std::remove("terrain.png");
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
     scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
     return scene;
 }
