@@ -15,6 +15,12 @@ const char* openGlString(GLenum name) {
 
 }  // namespace
 
+bool checkProcessor() {
+    if (globeArithmeticAvailable()) return true;
+    std::cerr << "This processor has no SSE2, which the globe needs on 32-bit x86." << std::endl;
+    return false;
+}
+
 bool loadOpenGl() {
     if (glewInit() != GLEW_OK) {
         std::cerr << "Failed ot init GLEW." << std::endl;

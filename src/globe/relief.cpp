@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <glm/geometric.hpp>
@@ -6,6 +7,11 @@
 #include <thread>
 
 #include "globe/relief_kernels.h"
+
+// Every float and double step must round as written, or a globe differs between processors.
+#if FLT_EVAL_METHOD != 0
+#error "The globe needs arithmetic without excess precision (on 32-bit x86: -msse2 -mfpmath=sse)."
+#endif
 
 namespace {
 
