@@ -19,7 +19,7 @@ clone() {
         done)
 }
 
-# build NAME CLOCK ZONE LOCALE UMASK: a clone under NAME, packaged with faketime's CLOCK.
+# build NAME CLOCK ZONE LOCALE UMASK: `make package` in a clone at NAME, under faketime's CLOCK.
 build() {
     local folder=$scratch/$1 clock=$2 zone=$3 locale=$4 mask=$5
     clone "$folder"
