@@ -8,10 +8,13 @@ BUILD_PACKAGES := g++ make cmake pkg-config libsfml-dev libglew-dev libglm-dev l
                   libx11-dev libxss-dev libsystemd-dev
 # CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
-# The tests, the benchmark and the screenshot drive the real window on a virtual screen.
+# The tests, the benchmark and the screenshot drive the real window on a virtual screen; the
+# globe library is also cross-built for arm64 and i386 and run under qemu-user, and the package
+# is built twice from two clones of the last commit.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
                 faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
-                man-db ltrace procps dbus-daemon dbus-bin python3-dbusmock
+                man-db ltrace procps dbus-daemon dbus-bin python3-dbusmock git \
+                g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
@@ -58,11 +61,16 @@ bench: dev-build
 screenshot: dev-build
 	@tools/with-xvfb.sh tools/screenshot.sh $(APP) assets out/screenshot.png
 
-# The Debian package, built into this folder and checked by lintian (errors fail it).
+# The Debian package, built into this folder and checked by lintian (errors fail it). Every
+# time stamp in it is the last commit's (outside git, the changelog's), as Debian's
+# reproducible-builds convention has it, and the umask is 022 as dpkg-buildpackage makes it,
+# so the same source always gives the same bytes.
+package: export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || \
+                                       dpkg-parsechangelog -l packaging/changelog -STimestamp 2>/dev/null)
 package: build
 	@tools/install-deps.sh $(PACKAGE_PACKAGES)
 	@rm -rf $(BUILD_DIR)/packages
-	@cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/packages \
+	@umask 022 && cpack --config $(BUILD_DIR)/CPackConfig.cmake -B $(BUILD_DIR)/packages \
 	    >$(BUILD_DIR)/cpack.log 2>&1 || { cat $(BUILD_DIR)/cpack.log; exit 1; }
 	@for deb in $(BUILD_DIR)/packages/quillmere_*.deb; do \
 	    mv "$$deb" . && echo "$${deb##*/}" || exit 1; \

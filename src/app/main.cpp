@@ -25,6 +25,7 @@ constexpr const char* musicFile = "mellowsad beat.ogg";
 int main() {
     openClosedStandardStreams();
     installTerminationHandlers();
+    if (!checkProcessor()) return 1;
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     const std::optional<unsigned> bitsPerPixel = checkDisplay();

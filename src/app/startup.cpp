@@ -26,6 +26,12 @@ std::string describeRefusedDriver(const char* version, const char* renderer) {
     return "The OpenGL driver offers version " + driver + "; the viewer needs OpenGL 2.0.";
 }
 
+bool checkProcessor() {
+    if (globeArithmeticAvailable()) return true;
+    std::cerr << "This processor has no SSE2, which the globe needs on 32-bit x86." << std::endl;
+    return false;
+}
+
 bool loadOpenGl() {
     if (glewInit() != GLEW_OK) {
         std::cerr << "Failed ot init GLEW." << std::endl;

@@ -25,6 +25,9 @@ struct Scene {
     GlobeMesh mesh;
 };
 
+// False after one line on standard error when the processor cannot run the globe's code.
+bool checkProcessor();
+
 // Opens the viewer's fullscreen window at the bits per pixel checkDisplay() found, loads
 // the OpenGL entry points into its context and fits the viewport to it. False after one
 // line on standard error when the loader fails or the driver offers less than OpenGL 2.0.

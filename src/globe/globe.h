@@ -34,3 +34,7 @@ void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& 
 // Cuts the globe faultCount times through its centre: points on the positive side of
 // each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.
 void applyFaults(std::vector<glm::vec3>& positions);
+
+// False on a 32-bit x86 processor without SSE2, where the library's code cannot run: it does
+// its float and double arithmetic with SSE2 there, so that it rounds as on every other processor.
+bool globeArithmeticAvailable();

@@ -1,10 +1,16 @@
 #include "globe/relief_rule.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include "globe/globe.h"
+
+// Every float and double step must round as written, or a globe differs between processors.
+#if FLT_EVAL_METHOD != 0
+#error "The globe needs arithmetic without excess precision (on 32-bit x86: -msse2 -mfpmath=sse)."
+#endif
 
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
     // Every step is worked out in double and rounded once to a float before the next.

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the globe library with its driver for another processor, runs the driver under
+# qemu-user and compares what it prints with what the native build of the driver prints.
+# Given a processor without SSE2 as well, checks that the driver refuses it in one line.
+# Usage: same-bytes.sh TOOLCHAIN EMULATOR NATIVE_DRIVER BUILD_DIR [CPU_WITHOUT_SSE2]
+set -euo pipefail
+toolchain=$1 emulator=$2 native=$3 build=$4 oldCpu=${5:-}
+here=$(cd "$(dirname "$0")" && pwd)
+
+mkdir -p "$build"
+if ! { cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/$toolchain.cmake" &&
+       cmake --build "$build" -j 2; } >"$build/build.log" 2>&1; then
+    cat "$build/build.log"
+    exit 1
+fi
+if grep -q 'warning:' "$build/build.log"; then
+    grep -A3 'warning:' "$build/build.log"
+    exit 1
+fi
+
+expected=$("$native")
+actual=$("$emulator" "$build/globe_bytes")
+if [ "$actual" != "$expected" ]; then
+    echo "The $toolchain build computes other bytes than the native one (< native, > $toolchain):"
+    diff <(echo "$expected") <(echo "$actual") || true
+    exit 1
+fi
+echo "$toolchain under $emulator prints the native bytes:"
+echo "$actual"
+
+if [ -n "$oldCpu" ]; then
+    status=0
+    refusal=$("$emulator" -cpu "$oldCpu" "$build/globe_bytes" 2>&1) || status=$?
+    if [ "$status" != 1 ] || [ "$refusal" != "This processor has no SSE2, which the globe needs on 32-bit x86." ]; then
+        echo "On a $oldCpu the driver ended with $status, saying: $refusal"
+        exit 1
+    fi
+fi
