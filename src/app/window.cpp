@@ -13,8 +13,8 @@
 
 #include "render/render.h"
 
-// After the windowing library's and the viewport's headers: Xlib defines macros such as None and
-// Bool.
+// After the windowing library's and the renderer's headers: Xlib defines macros such as
+// None and Bool.
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
