@@ -36,8 +36,8 @@ std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
                                      std::vector<glm::vec3>& positions);
 
 // Builds the program and makes it current for good, builds the projection, loads the ramp
-// into `texture` and points the program's sampler at it: the whole scene but the globe, which needs
-// nothing of this and is uploaded last.
+// into `texture` and points the program's sampler at it: the whole scene but the globe,
+// which needs nothing of this and is uploaded last.
 Scene setUpScene(sf::Texture& texture);
 
 // Advances the camera by a frame, draws the globe as it then stands and shows it.
