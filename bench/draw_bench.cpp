@@ -11,7 +11,8 @@
 #include <unistd.h>
 
 #include <SFML/Graphics/Texture.hpp>
-#include <SFML/Window.hpp>
+#include <SFML/Window/ContextSettings.hpp>
+#include <SFML/Window/Window.hpp>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -26,6 +27,8 @@
 #include "app/startup.h"
 #include "app/window.h"
 #include "globe/globe.h"
+#include "render/render.h"
+#include "view/camera.h"
 
 namespace {
 

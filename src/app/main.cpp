@@ -1,26 +1,25 @@
 #include <SFML/Audio/Music.hpp>
 #include <SFML/Graphics/Texture.hpp>
-#include <SFML/Window.hpp>
+#include <SFML/Window/Event.hpp>
+#include <SFML/Window/Window.hpp>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <future>
+#include <glm/vec3.hpp>
 #include <iostream>
 #include <optional>
 #include <vector>
 
+#include "app/assets.h"
 #include "app/audio.h"
 #include "app/idle_inhibit.h"
 #include "app/standard_streams.h"
 #include "app/startup.h"
 #include "app/termination.h"
 #include "app/window.h"
-
-namespace {
-
-constexpr const char* musicFile = "mellowsad beat.ogg";
-
-}  // namespace
+#include "render/render.h"
+#include "view/camera.h"
 
 int main() {
     openClosedStandardStreams();
@@ -49,13 +48,7 @@ int main() {
 
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
-        music.emplace();
-        // The audio library would block on a pipe or stream a device for ever.
-        if (mayOpenAsset(musicFile)) {
-            (void)music->openFromFile(musicFile);
-            music->setLoop(true);
-            music->play();
-        }
+        playMusicOnLoop(music.emplace());
     } else {
         std::cerr << "No audio output could be opened; playing without music." << std::endl;
     }

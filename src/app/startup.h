@@ -8,7 +8,6 @@
 #include <future>
 #include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
-#include <string>
 #include <vector>
 
 #include "render/render.h"
@@ -28,21 +27,6 @@ struct Scene {
 // False after one line on standard error when the processor cannot run the globe's code.
 bool checkProcessor();
 
-// Opens the viewer's fullscreen window at the bits per pixel checkDisplay() found, loads
-// the OpenGL entry points into its context and fits the viewport to it. False after one
-// line on standard error when the loader fails or the driver offers less than OpenGL 2.0.
-bool openViewer(sf::Window& window, unsigned bitsPerPixel);
-
-// Loads the OpenGL entry points into the window's context and enables the depth test.
-// False after one line on standard error when the loader fails or the driver offers
-// less than OpenGL 2.0.
-bool loadOpenGl();
-
-// The one line loadOpenGl() writes when it refuses the driver, from the version and renderer
-// the driver names. The loader's flags are false for a driver older than 2.0, and also for a
-// newer one whose 2.0 entry points did not all load: the line must not call that one old.
-std::string describeRefusedDriver(const char* version, const char* renderer);
-
 // The sphere grid pushed in and out by the random cuts, drawn from rand().
 void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);
 
@@ -54,9 +38,9 @@ void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& pos
 std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
                                      std::vector<glm::vec3>& positions);
 
-// Builds the program and makes it current for good, builds the projection and loads the
-// ramp into `texture`: the whole scene but the globe, which needs nothing of this and
-// is uploaded last.
+// Builds the program and makes it current for good, builds the projection, loads the ramp
+// into `texture` and points the program's sampler at it: the whole scene but the globe,
+// which needs nothing of this and is uploaded last.
 Scene setUpScene(sf::Texture& texture);
 
 // Advances the camera by a frame, draws the globe as it then stands and shows it.

@@ -1,12 +1,20 @@
 #include "app/window.h"
 
+// The loader's header comes before every other OpenGL header, as it requires.
+#include <GL/glew.h>
+
+#include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/VideoMode.hpp>
+#include <SFML/Window/WindowStyle.hpp>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
 
-// After the windowing library's headers: Xlib defines macros such as None and Bool.
+#include "render/render.h"
+
+// After the windowing library's and the renderer's headers: Xlib defines macros such as
+// None and Bool.
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -78,6 +86,18 @@ sf::VideoMode fullscreenMode(unsigned bitsPerPixel) {
     return sf::VideoMode(desktop.width, desktop.height, bitsPerPixel);
 }
 
+void openViewerWindow(sf::Window& window, unsigned bitsPerPixel) {
+    window.create(
+        fullscreenMode(bitsPerPixel), windowTitle, sf::Style::Fullscreen,
+        sf::ContextSettings(depthBits, stencilBits, antialiasingLevel, majorVersion, minorVersion));
+}
+
+// A broken context answers with null, and the line that says why must still come out.
+const char* openGlString(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text != nullptr ? reinterpret_cast<const char*>(text) : "unknown";
+}
+
 }  // namespace
 
 // A connection of its own, closed again before the window library opens its one.
@@ -104,8 +124,35 @@ std::optional<unsigned> checkDisplay() {
     return bitsPerPixel;
 }
 
-void openViewerWindow(sf::Window& window, unsigned bitsPerPixel) {
-    window.create(
-        fullscreenMode(bitsPerPixel), windowTitle, sf::Style::Fullscreen,
-        sf::ContextSettings(depthBits, stencilBits, antialiasingLevel, majorVersion, minorVersion));
+std::string describeRefusedDriver(const char* version, const char* renderer) {
+    const std::string driver = std::string(version) + " (" + renderer + ")";
+    if (std::strtol(version, nullptr, 10) >= 2) {
+        return "The OpenGL driver reports version " + driver +
+               ", but not every OpenGL 2.0 function the viewer needs could be loaded.";
+    }
+    return "The OpenGL driver offers version " + driver + "; the viewer needs OpenGL 2.0.";
+}
+
+bool loadOpenGl() {
+    if (glewInit() != GLEW_OK) {
+        std::cerr << "Failed ot init GLEW." << std::endl;
+        return false;
+    }
+    // The loader succeeds on any version, but leaves the entry points of a version the
+    // driver does not offer null, and the first shader call would jump through one. The
+    // flags are false as well when one of those entry points failed to load.
+    if (!GLEW_VERSION_1_5 || !GLEW_VERSION_2_0) {
+        std::cerr << describeRefusedDriver(openGlString(GL_VERSION), openGlString(GL_RENDERER))
+                  << std::endl;
+        return false;
+    }
+    glEnable(GL_DEPTH_TEST);
+    return true;
+}
+
+bool openViewer(sf::Window& window, unsigned bitsPerPixel) {
+    openViewerWindow(window, bitsPerPixel);
+    if (!loadOpenGl()) return false;
+    fitViewport(window.getSize().x, window.getSize().y);
+    return true;
 }

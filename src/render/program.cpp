@@ -1,4 +1,6 @@
 #include <iostream>
+#include <string>
+#include <utility>
 
 #include "render/render.h"
 

@@ -31,6 +31,10 @@ struct GlobeMesh {
     GLsizei indexCount = 0;
 };
 
+// Attribute 0 reads three tightly packed floats per vertex from the start of the vertex
+// buffer. The upload records this in the vertex array; without one the draw repeats it.
+void pointPositionsAtVertexBuffer(GLuint vertexBuffer);
+
 // True when the driver offers vertex array objects (OpenGL 3.0 or the extension).
 bool vertexArraysAvailable();
 
@@ -38,24 +42,16 @@ bool vertexArraysAvailable();
 GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
                       const std::vector<glm::vec3>& positions, bool useVertexArrays);
 
-// Loads "terrain.png" into the texture (a missing file, or anything but a regular file,
-// leaves it empty and the globe samples black; see mayOpenAsset) and points the program's sampler
-// at texture unit 0.
-void loadTerrainTexture(sf::Texture& texture, GLuint program);
-
 // Draws from now on into the largest area of the projection's 16:9 centred in a window
 // of that size, so the globe stays round and centred: the whole of a 1280 x 720 window,
 // with black bars around it in any other.
 void fitViewport(unsigned windowWidth, unsigned windowHeight);
 
-// False, after one line on standard error naming it, when the path leads, through any
-// links, to something other than a regular file (a directory, pipe, device or socket):
-// reading a pipe with no writer, or a device, would block or never end. True otherwise,
-// also for a missing file, whose loader then names it in its own words.
-bool mayOpenAsset(const char* path);
-
 // Writes the matrix into the current program's `mvp` uniform.
 void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
+
+// Points the program's ramp sampler at the texture unit drawGlobe binds the ramp to.
+void pointSamplerAtRampUnit(GLuint program);
 
 // Clears colour and depth and draws the whole globe with the ramp texture.
 void drawGlobe(const GlobeMesh& mesh, const sf::Texture& texture);

@@ -1,22 +1,16 @@
-#include <glm/gtc/type_ptr.hpp>
-
 #include "render/render.h"
 
 namespace {
 
 constexpr GLint floatsPerPosition = 3;
-constexpr GLint terrainTextureUnit = 0;
-constexpr const char* terrainFile = "terrain.png";
 
-// Attribute 0 reads three tightly packed floats per vertex from the start of the
-// bound vertex buffer.
+}  // namespace
+
 void pointPositionsAtVertexBuffer(GLuint vertexBuffer) {
     glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
     glEnableVertexAttribArray(positionLocation);
     glVertexAttribPointer(positionLocation, floatsPerPosition, GL_FLOAT, GL_FALSE, 0, nullptr);
 }
-
-}  // namespace
 
 bool vertexArraysAvailable() {
     return (GLEW_VERSION_3_0 || GLEW_ARB_vertex_array_object) && glGenVertexArrays != nullptr &&
@@ -45,27 +39,4 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, indices.data(), GL_STATIC_DRAW);
     mesh.indexCount = static_cast<GLsizei>(indexBytes / sizeof(std::uint32_t));
     return mesh;
-}
-
-void loadTerrainTexture(sf::Texture& texture, GLuint program) {
-    // A missing or unreadable image leaves the texture empty; the globe then samples
-    // black and the viewer carries on.
-    if (mayOpenAsset(terrainFile)) (void)texture.loadFromFile(terrainFile, sf::IntRect());
-    glUniform1i(glGetUniformLocation(program, "terrainTexture"), terrainTextureUnit);
-}
-
-void uploadMvp(GLint mvpLocation, const glm::mat4& mvp) {
-    glUniformMatrix4fv(mvpLocation, 1, GL_FALSE, glm::value_ptr(mvp));
-}
-
-void drawGlobe(const GlobeMesh& mesh, const sf::Texture& texture) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (mesh.vertexArray != 0) {
-        glBindVertexArray(mesh.vertexArray);
-    } else {
-        pointPositionsAtVertexBuffer(mesh.vertexBuffer);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.indexBuffer);
-    }
-    sf::Texture::bind(&texture, sf::Texture::Normalized);
-    glDrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
 }
