@@ -122,9 +122,13 @@ TEST(Relief, CutsFollowTheDirectionsGiven) {
     const Positions directions = randomDirections();
     for (const std::size_t count : {std::size_t{0}, std::size_t{3}, directions.size()}) {
         const Positions some(directions.begin(), directions.begin() + count);
-        Positions cut = globe;
-        applyCuts(cut, some);
-        EXPECT_TRUE(sameBytes(cut, byTheRule(globe, some))) << count << " directions";
+        // Spared cores change only how the positions are shared out among the threads.
+        for (const unsigned sparedCores : {0u, 1u, 1000u}) {
+            Positions cut = globe;
+            applyCuts(cut, some, sparedCores);
+            EXPECT_TRUE(sameBytes(cut, byTheRule(globe, some)))
+                << count << " directions, " << sparedCores << " cores spared";
+        }
     }
 }
 

@@ -28,8 +28,10 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
 // faultCount directions drawn from rand(), two draws each, in the order the cuts use them.
 std::vector<glm::vec3> randomDirections();
 
-// Applies the cuts along the given directions, in order (applyFaults draws them first).
-void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions);
+// Applies the cuts along the given directions, in order (applyFaults draws them first), in
+// shares on every core but the spared ones, and on one core at least.
+void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions,
+               unsigned sparedCores = 0);
 
 // Cuts the globe faultCount times through its centre: points on the positive side of
 // each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.

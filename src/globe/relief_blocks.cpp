@@ -127,12 +127,14 @@ void applyCutsInBlocks(BlockKernel kernel, glm::vec3* positions, std::size_t cou
     applyCutsInOrder(positions + start, count - start, directions, directionCount);
 }
 
-void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions) {
+void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions,
+               unsigned sparedCores) {
     // Each position meets the cuts on its own, so shares of whole blocks run side by side.
     const BlockKernel avx2 = avx2Kernel();
     const BlockKernel kernel = avx2 ? avx2 : runBlockPortably;
     const std::size_t count = positions.size();
-    const std::size_t threads = std::clamp(std::thread::hardware_concurrency(), 1u, 64u);
+    const unsigned cores = std::thread::hardware_concurrency();
+    const std::size_t threads = std::clamp(cores > sparedCores ? cores - sparedCores : 1u, 1u, 64u);
     const std::size_t shareSize = (count / blockSize / threads + 1) * blockSize;
     const auto runShare = [&](std::size_t start) {
         applyCutsInBlocks(kernel, positions.data() + start, std::min(shareSize, count - start),
