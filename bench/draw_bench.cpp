@@ -35,7 +35,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr unsigned reliefSeed = 1;
-constexpr int rounds = 5;
+constexpr int rounds = 9;
 constexpr int timedFrames = 30;
 
 enum class GlobeOrder { AfterWindow, Overlapped };
