@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <optional>
 #include <string>
@@ -26,6 +25,7 @@
 
 #include "app/startup.h"
 #include "app/window.h"
+#include "figures.h"
 #include "globe/globe.h"
 #include "render/render.h"
 #include "view/camera.h"
@@ -142,19 +142,6 @@ std::optional<Report> timeStartInChild(GlobeOrder order, bool drawRate) {
     if (child > 0) waitpid(child, &status, 0);
     if (!received || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     return report;
-}
-
-double median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
-std::string processorName() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    for (std::string line; std::getline(cpuinfo, line);) {
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    }
-    return "unknown";
 }
 
 // The median of each stage's own length over the runs, by stage, then of the whole start.

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "figures.h"
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"
 #include "globe/relief_rule.h"
@@ -26,19 +26,6 @@ double milliseconds(Work work) {
     work();
     const auto stop = std::chrono::steady_clock::now();
     return std::chrono::duration<double, std::milli>(stop - start).count();
-}
-
-double median(std::vector<double> times) {
-    std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
-    return times[times.size() / 2];
-}
-
-std::string processorName() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    for (std::string line; std::getline(cpuinfo, line);) {
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    }
-    return "unknown";
 }
 
 }  // namespace
