@@ -86,13 +86,22 @@ close_ends_with_0() {
     within "$PATIENCE" viewer_focused && xdotool key alt+F4 && ends_with 0 "${1:-$PATIENCE}"
 }
 
-grab() { import -window root "$1"; }
+grab() { import -window root "ppm:$1"; }
 
-# Grabs the screen into $1 until the viewer's own window shows, with the middle no longer black
-# and the top left corner black, where the bare screen's weave of black and white shows first.
-wait_for_globe() { within "$PATIENCE" globe_is_up "$1"; }
-globe_is_up() {
-    viewer_window >/dev/null && grab "$1" && [ "$(convert "$1" -format \
+# Grabs the screen into $1 until the viewer's own window shows the globe, with the middle no
+# longer black and the top left corner black, where the bare screen's weave of black and white
+# shows first, and the same picture as at the grab before: the window manager may still be
+# fitting the window to the screen when the first frame comes.
+wait_for_globe() {
+    rm -f "$1"
+    within "$PATIENCE" globe_is_steady "$1"
+}
+globe_is_steady() {
+    viewer_window >/dev/null && grab "$1.next" || return 1
+    local steady=1
+    ! cmp -s "$1.next" "$1" || steady=0
+    mv "$1.next" "$1"
+    ((steady == 0)) && [ "$(convert "$1" -format \
         '%[fx:p{0,0}.intensity + p{1,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
 }
 
