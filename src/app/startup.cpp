@@ -17,7 +17,7 @@ constexpr unsigned coresForTheWindow = 1;
 
 bool checkProcessor() {
     if (globeArithmeticAvailable()) return true;
-    std::cerr << "This processor has no SSE2, which the globe needs on 32-bit x86." << std::endl;
+    std::cerr << globeArithmeticMissing << std::endl;
     return false;
 }
 

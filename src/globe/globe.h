@@ -40,3 +40,6 @@ void applyFaults(std::vector<glm::vec3>& positions);
 // False on a 32-bit x86 processor without SSE2, where the library's code cannot run: it does
 // its float and double arithmetic with SSE2 there, so that it rounds as on every other processor.
 bool globeArithmeticAvailable();
+// What the viewer says, in one line, where globeArithmeticAvailable() is false.
+inline constexpr const char* globeArithmeticMissing =
+    "This processor has no SSE2, which the globe needs on 32-bit x86.";

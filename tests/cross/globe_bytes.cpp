@@ -27,7 +27,7 @@ void print(const char* what, unsigned seed, std::uint64_t hash) {
 
 int main() {
     if (!globeArithmeticAvailable()) {
-        std::puts("This processor has no SSE2, which the globe needs on 32-bit x86.");
+        std::puts(globeArithmeticMissing);
         return 1;
     }
     std::vector<std::uint32_t> indices;
@@ -48,9 +48,7 @@ int main() {
                           {1767225599u, {4704, 20973, 225430}}};
     for (const Case& c : cases) {
         std::srand(c.seed);
-        std::vector<glm::vec3> directions(faultCount);
-        for (glm::vec3& direction : directions) direction = randomUnitVector();
-        print("directions", c.seed, digest(directions));
+        print("directions", c.seed, digest(randomDirections()));
         std::vector<glm::vec3> relief;
         for (std::size_t i = 0; i < grid.size(); i += 37) relief.push_back(grid[i]);
         for (const std::size_t i : c.pointsThatFlipped) relief.push_back(grid[i]);
