@@ -72,15 +72,16 @@ bool timeStart(GlobeOrder order, bool drawRate, Report& report) {
     const Clock::time_point start = Clock::now();
     // A fixed seed keeps the relief, and so the work, the same from run to run.
     std::srand(reliefSeed);
-    const std::optional<unsigned> bitsPerPixel = checkDisplay();
-    if (!bitsPerPixel) return false;
+    // The child's end closes the connection, and the window with it.
+    std::optional<ViewerDisplay> display = checkDisplay();
+    if (!display) return false;
     std::optional<sf::Window> windowSlot;
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
     std::future<void> globeBuilt;
     if (order == GlobeOrder::Overlapped) globeBuilt = startBuildingGlobe(indices, positions);
-    sf::Window& window = windowSlot.emplace();
-    if (!openViewer(window, *bitsPerPixel)) return false;
+    if (!openViewer(windowSlot, *display)) return false;
+    sf::Window& window = *windowSlot;
     ends[windowAndContext] = millisecondsSince(start);
 
     if (order == GlobeOrder::AfterWindow) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <glm/geometric.hpp>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -223,16 +224,20 @@ TEST_F(Gl, GlobeWithoutItsRampIsBlack) {
 struct ViewerFrame : testing::Test {
     static inline std::vector<sf::Uint32> picture = std::vector<sf::Uint32>(1280 * 720);
     static void SetUpTestSuite() {
-        sf::Window window;
-        ASSERT_TRUE(openViewer(window, checkDisplay().value()));
-        sf::Texture texture;
-        const Scene scene = setUpViewerScene(texture, RampFile::Present);
-        drawn(scene, scene.mesh, texture);
-        GLuint copy = 0;
-        glGenTextures(1, &copy);
-        glBindTexture(GL_TEXTURE_2D, copy);
-        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 0, 0, 1280, 720, 0);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, picture.data());
+        ViewerDisplay display = checkDisplay().value();
+        {
+            std::optional<sf::Window> window;
+            ASSERT_TRUE(openViewer(window, display));
+            sf::Texture texture;
+            const Scene scene = setUpViewerScene(texture, RampFile::Present);
+            drawn(scene, scene.mesh, texture);
+            GLuint copy = 0;
+            glGenTextures(1, &copy);
+            glBindTexture(GL_TEXTURE_2D, copy);
+            glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 0, 0, 1280, 720, 0);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_INT_8_8_8_8, picture.data());
+        }
+        closeDisplay(display);
     }
 };
 

@@ -21,14 +21,11 @@
 #include "render/render.h"
 #include "view/camera.h"
 
-int main() {
-    openClosedStandardStreams();
-    installTerminationHandlers();
-    if (!checkProcessor()) return 1;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+namespace {
 
-    const std::optional<unsigned> bitsPerPixel = checkDisplay();
-    if (!bitsPerPixel) return 1;
+// Everything from the window on, on the viewer's connection; returns the exit status. The
+// window library has let go of the window when this returns.
+int showGlobe(ViewerDisplay& display) {
     // The window closes last, so it is declared first, but it opens only once the globe
     // is on its way: nothing needs the globe before the upload. On any return the future
     // goes first and waits for the worker, before the lists it fills are freed.
@@ -36,8 +33,8 @@ int main() {
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
     std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
-    sf::Window& window = windowSlot.emplace();
-    if (!openViewer(window, *bitsPerPixel)) return 1;
+    if (!openViewer(windowSlot, display)) return 1;
+    sf::Window& window = *windowSlot;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     IdleInhibition idleInhibition = inhibitIdle();
 
@@ -66,8 +63,11 @@ int main() {
                 handleCameraEvent(camera, event);
             }
         }
-        // A terminating signal ends the run as the close request does.
-        if (terminationRequested()) window.close();
+        // The window manager's close request and the window's destruction by another program
+        // come to the viewer's own connection; they, a terminating signal and a failed X
+        // request end the run as the Closed event does.
+        if (viewerCloseRequested(display) || terminationRequested() || displayFailed())
+            window.close();
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
         drawFrame(window, scene, texture, camera);
@@ -76,5 +76,21 @@ int main() {
 
     // Scope ends in reverse order of declaration: the music stops first, then the
     // texture, the index and position lists, and last the window with its context.
-    return 0;
+    return displayFailed() ? 1 : 0;
+}
+
+}  // namespace
+
+int main() {
+    openClosedStandardStreams();
+    installTerminationHandlers();
+    if (!checkProcessor()) return 1;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    std::optional<ViewerDisplay> display = checkDisplay();
+    if (!display) return 1;
+    const int status = showGlobe(*display);
+    // The window goes with the connection that made it, after the window library's context.
+    closeDisplay(*display);
+    return status;
 }

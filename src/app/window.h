@@ -6,19 +6,65 @@
 
 // Opening the viewer's window, from asking the display what it offers to a context whose
 // OpenGL entry points are loaded and whose viewport fits the window.
+//
+// The viewer makes its X window itself, on a connection of its own that it opens first and
+// keeps to the end, and hands it to the window library, which then does the events and the
+// OpenGL context. The library's own fullscreen style would grab the pointer at every focus
+// (and so keep any screen locker from locking), switch the screen's video mode through RandR
+// (and crash on a server without it), and leave the window showing what was behind it until
+// the first frame; and a connection closed between the check and the window would let a
+// server that resets when its last client leaves refuse the library's one.
 
-// Asks the display, before any window object exists, whether it can take the viewer's
-// window: the window library aborts without a display and crashes without an OpenGL
-// visual, already while constructing its first window object. Returns the bits per
-// pixel of the screen's own format, or nothing after one line saying what is missing.
-std::optional<unsigned> checkDisplay();
+// Declared here so that callers do not take in Xlib's macros.
+struct _XDisplay;
 
-// Opens the viewer's fullscreen window with its OpenGL context: 1280 x 720 where the
-// screen offers that mode and the screen's own size where it does not, at the bits per
-// pixel checkDisplay() found. Then loads the OpenGL entry points into the context and fits
-// the viewport to the window. False after one line on standard error when the loader fails
-// or the driver offers less than OpenGL 2.0.
-bool openViewer(sf::Window& window, unsigned bitsPerPixel);
+// The viewer's own connection, the OpenGL visual it chose there, and its window once open.
+struct ViewerDisplay {
+    _XDisplay* display = nullptr;
+    unsigned long visualId = 0;
+    unsigned long colormap = 0;
+    unsigned long window = 0;
+};
+
+// Opens the viewer's connection to the display and asks whether it can take the viewer's
+// window: GLX and a double-buffered RGBA OpenGL visual, the one nearest to the screen's own
+// bits per pixel, a depth buffer and antialiasing. Also makes the viewer's handlers of X
+// errors the process's, so that no X error ends it with Xlib's dump. Returns the open
+// connection, or nothing after one line saying what is missing.
+std::optional<ViewerDisplay> checkDisplay();
+
+// The window object is made here, in `window` unless it holds one already: the first one
+// sets up the library's shared context, and with it says what the server lacks that the
+// viewer does not need.
+
+// Makes the viewer's window, borderless over the whole screen at the screen's own size and
+// black from the start, asks a window manager to keep it fullscreen or, where none runs,
+// gives it the focus itself, and hands it to the window object with the OpenGL context the globe
+// needs. Then loads the OpenGL entry points, shows one black frame and fits the viewport to
+// the window. False after one line on standard error when the loader fails or the driver
+// offers less than OpenGL 2.0.
+bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
+
+// Hands the window object the viewer's OpenGL context in the X window `handle`, which may be
+// anyone's, then loads the OpenGL entry points, shows one black frame and fits the viewport to the
+// window; false as openViewer().
+bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle);
+
+// True once the viewer's window has been asked to close (the window manager's close request)
+// or destroyed from outside (another client's XDestroyWindow): the viewer then ends as on
+// the window library's Closed event. Both come to the connection that made the window, not
+// to the library's, so they are read here, without waiting, with the window manager's
+// pings, which are answered.
+bool viewerCloseRequested(ViewerDisplay& display);
+
+// True once an X request of the viewer or its libraries failed for another reason than a
+// window destroyed from outside; the failure has been named in one line on standard error,
+// and the viewer ends with status 1.
+bool displayFailed();
+
+// Destroys the viewer's window, unless that happened from outside, and closes the connection.
+// Called once the window library has let go of the window.
+void closeDisplay(ViewerDisplay& display);
 
 // Loads the OpenGL entry points into the current context and enables the depth test.
 // False after one line on standard error when the loader fails or the driver offers
