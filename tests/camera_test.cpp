@@ -74,6 +74,25 @@ TEST(Camera, ReleasingEitherTiltKeyStopsTheTilt) {
     EXPECT_EQ(camera.yaw, 0);
 }
 
+// Keys held when the focus leaves are released elsewhere, unseen: both turns stop with the
+// focus, where they stand, and the next press starts them again.
+TEST(Camera, LosingTheFocusStopsBothTurns) {
+    Camera camera;
+    handleKey(camera, pressed, Key::Right);
+    handleKey(camera, pressed, Key::Up);
+    stepFrames(camera, 2);
+    sf::Event lostFocus{};
+    lostFocus.type = sf::Event::LostFocus;
+    handleCameraEvent(camera, lostFocus);
+    stepFrames(camera, 5);
+    EXPECT_EQ(camera.yaw, -2 * step);
+    EXPECT_EQ(camera.pitch, 2 * step);
+    handleKey(camera, pressed, Key::Left);
+    stepFrames(camera, 2);
+    EXPECT_EQ(camera.yaw, 0);
+    EXPECT_EQ(camera.pitch, 2 * step);
+}
+
 // The step that would pass a pole is refused, not clamped: the tilt stays at its last value
 // short of 90 degrees, written down from the camera, and holding on changes nothing.
 TEST(Camera, TiltStopsShortOfThePoles) {

@@ -49,6 +49,12 @@ void handleCameraEvent(Camera& camera, const sf::Event& event) {
                 default: break;
             }
             break;
+        case sf::Event::LostFocus:
+            // A key released while another window has the focus never comes here: the turn
+            // would go on until that key was pressed and released again.
+            camera.yawSpeed = 0.0f;
+            camera.pitchSpeed = 0.0f;
+            break;
         case sf::Event::MouseWheelScrolled:
             // SFML also sends the older MouseWheelMoved for every notch; only this one
             // is counted, so a notch moves the eye once.

@@ -13,7 +13,8 @@ struct Camera {
     float pitchSpeed = 0.0f;
 };
 
-// Arrow keys set or stop a turn; the wheel moves the eye. Other events change nothing.
+// Arrow keys set or stop a turn, and the window's losing the focus stops both; the wheel
+// moves the eye. Other events change nothing.
 void handleCameraEvent(Camera& camera, const sf::Event& event);
 
 // The fixed perspective projection, built once.
