@@ -46,10 +46,12 @@ test: dev-build
 
 # The whole suite N times while a load generator keeps every core busy, and a table of
 # failures per test: a suite that never flakes here does not flake on a clean machine.
+# TESTS (a ctest regular expression) narrows it, as in `make stress N=10 TESTS=e2e_`.
 N ?= 10
+TESTS ?= .
 stress: dev-build
 	@tools/install-deps.sh stress-ng
-	@tools/stress.sh $(BUILD_DIR) $(N)
+	@tools/stress.sh $(BUILD_DIR) $(N) '$(TESTS)'
 
 # Figures only, never pass or fail: the globe build against the plain loop, the draw
 # rate and the start-up split on the software renderer.
