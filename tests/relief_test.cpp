@@ -183,7 +183,7 @@ TEST(Relief, CutsFollowTheDirectionsGiven) {
 }
 
 // Written down from the relief as it first shipped, so that any change to what a seed gives
-// fails even where the fast paths and the rule change together. The globes follow glibc's rand().
+// fails even where the kernels and the rule change together. The globes follow glibc's rand().
 TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     EXPECT_EQ(unitVectorFromDraws(RAND_MAX / 3, RAND_MAX / 5 * 4),
               glm::vec3(0x1.2a561ep-2f, -0x1.cb17a2p-1f, -0x1.555554p-2f));

@@ -30,7 +30,8 @@
 //   fma(c, faultScale, c * 0), which is fl(c faultScale) as c * 0 is a zero of c's sign, and
 //   shrinking fma(c, reciprocalHigh, fl(c reciprocalLow)), which is fl(c / faultScale) by the
 //   split below. So a kernel scales as the rule does and can differ only in a side.
-// - Either kernel takes f's sign only where |f| > bound, and the rule's side elsewhere:
+// - Either kernel takes f's sign only where |f| > bound, and the rule's side elsewhere and for
+//   the first cut:
 //     bound = sideErrorPerLength L G D + sideErrorFloor, rounded up to a float,
 //   L the longest position of the block before the cuts, G the most the cuts can lengthen a
 //   position, D the longest direction.
@@ -49,33 +50,34 @@
 // The constants, each with its formula, why it holds, and the test that guards it:
 // - sideErrorPerLength = 5u: 4u + 14u^2 from the claim; the rest covers the bound's own
 //   roundings in double, a few 2^-53. Guard: KernelsTrustAFloatSumOnlyBeyondItsErrorBound,
-//   whose points fail either kernel below 1.72u (sums of the wrong sign that far from zero).
+//   whose points fail either kernel below 1.72u and the portable one below 1.99u.
 // - sideErrorFloor = 2^-147: above 3 2^-150 (1 + 3u) + faultScale 2^-150 from the claim. Guard:
 //   the same test's subnormal case, which fails a kernel with no floor.
 // - growthPerCut = faultScale (1 + 2u): a scaling rounds by at most u, and 1 / (1 - u) < 1 + 2u
-//   bounds a division's too. G = growthPerCut ^ cuts, 3.318 for 1000. Guard: review only; a
-//   shortfall in G shows only in points that have grown, which no search reaches.
+//   bounds a division's too; G = growthPerCut ^ cuts, 3.318 for 1000. Guard: none; a G too
+//   small shows only in points grown through many cuts, which no search has reached.
 // - largestDrift = 4: the power of two above G for 1000 cuts (up to 1155 fit under it), so the
-//   narrowed range is exact and a coordinate admitted stays in [smallestCoordinate,
-//   largestCoordinate] or zero. Guard: KernelsMatchTheRuleByteForByte's blocks at both ends.
-// - smallestCoordinate = 2^-99 = 2^-126 / 2^-27: reciprocalLow >= 2^-27, so x reciprocalLow is
-//   normal, as the split needs (static_assert). Guard: AvxKernelDividesAsTheRule... at 2^-99.
+//   narrowed range is exact and an admitted coordinate stays within [smallestCoordinate,
+//   largestCoordinate] or zero. Guard: none; the split holds a few binades further anyway.
+// - smallestCoordinate = 2^-126 / 2^-27 = 2^-99: reciprocalLow >= 2^-27, so x reciprocalLow is
+//   normal, as the split needs. Guard: a static_assert in relief_kernels.h.
 // - largestCoordinate = 2^125, longestDirection = 2: |f| <= (1 + 3u) |p'| |d| < 2^127, so every
-//   product and partial sum is finite. Guard: KernelsMatchTheRuleByteForByte at 2^125 / 8.
-// - reciprocalHigh, reciprocalLow = fl(1 / faultScale), fl(1 / faultScale - high), both in
-//   double first: the split. Guard: static_asserts in relief_kernels.h on every build, and
-//   ReciprocalSplitDividesAsTheRule, every float of a binade through std::fma.
+//   product and partial sum is finite. Guard: none; KernelsMatchTheRuleByteForByte's largest
+//   block sums to 2^126 at most.
+// - reciprocalHigh = fl(1 / faultScale), reciprocalLow = fl(1 / faultScale - high), both taken
+//   in double first: the split below. Guard: the static_asserts in relief_kernels.h on every
+//   build, and ReciprocalSplitDividesAsTheRule, every float of a binade through std::fma.
 //
 // The split. faultScale = 8398674 2^-23 = M 2^-22 with M = 4199337 odd. Take x in
 // [2^k, 2^(k+1)), so x = X 2^(k-23) with X an integer, and q = x / faultScale = X 2^(k-1) / M.
 // Rounding to float changes at midpoints j 2^(k-25), with j odd below 2^k and twice an odd
 // number above, where q lies in (2^(k-1), 2^(k+1)). Then 2^24 X - j M is odd or twice an odd
 // number, never zero, so |q - j 2^(k-25)| = |2^24 X - j M| 2^(k-25) / M >= 2^(k-25) / M: q keeps
-// 7.1e-15 2^k clear of every midpoint. The
-// fused sum x high + fl(x low) is off q by at most |x| |1 / faultScale - high - low| plus half
-// an ulp of x low < 2^(k-25): 2^(k+1) 3.3e-16 + 2^(k-50) = 1.6e-15 2^k, a factor 4.6 less. So
-// the exact fused sum and q lie between the same two midpoints, and the fma rounds both alike.
-// The same holds for -x with everything negated, and a zero keeps its sign as low is positive.
+// 7.1e-15 2^k clear of every midpoint. With e = 1 / faultScale - high - low = 3.3e-16, the
+// fused sum x high + fl(x low) is off q by at most |x e| plus half an ulp of x low < 2^(k-25):
+// 2^(k+1) 3.3e-16 + 2^(k-50) = 1.6e-15 2^k, a factor 4.6 less. So the exact fused sum and q lie
+// between the same two midpoints, and the fma rounds both alike. The same holds for -x with
+// everything negated, and a zero keeps its sign as low is positive.
 
 namespace {
 
