@@ -47,26 +47,24 @@
 // So |r - m f| <= m (4u + 14u^2) S' + 3 m 2^-150 (1 + 3u), and beyond the bound r has f's sign
 // and a positive r exceeds 2^-150, so that s > 0 (2^-150 itself would round to zero and shrink).
 //
-// The constants, each with its formula, why it holds, and the test that guards it:
-// - sideErrorPerLength = 5u: 4u + 14u^2 from the claim; the rest covers the bound's own
-//   roundings in double, a few 2^-53. Guard: KernelsTrustAFloatSumOnlyBeyondItsErrorBound,
-//   whose points fail either kernel below 1.72u and the portable one below 1.99u.
-// - sideErrorFloor = 2^-147: above 3 2^-150 (1 + 3u) + faultScale 2^-150 from the claim. Guard:
-//   the same test's subnormal case, which fails a kernel with no floor.
-// - growthPerCut = faultScale (1 + 2u): a scaling rounds by at most u, and 1 / (1 - u) < 1 + 2u
-//   bounds a division's too; G = growthPerCut ^ cuts, 3.318 for 1000. Guard: none; a G too
-//   small shows only in points grown through many cuts, which no search has reached.
-// - largestDrift = 4: the power of two above G for 1000 cuts (up to 1155 fit under it), so the
-//   narrowed range is exact and an admitted coordinate stays within [smallestCoordinate,
-//   largestCoordinate] or zero. Guard: none; the split holds a few binades further anyway.
-// - smallestCoordinate = 2^-126 / 2^-27 = 2^-99: reciprocalLow >= 2^-27, so x reciprocalLow is
-//   normal, as the split needs. Guard: a static_assert in relief_kernels.h.
-// - largestCoordinate = 2^125, longestDirection = 2: |f| <= (1 + 3u) |p'| |d| < 2^127, so every
-//   product and partial sum is finite. Guard: none; KernelsMatchTheRuleByteForByte's largest
-//   block sums to 2^126 at most.
-// - reciprocalHigh = fl(1 / faultScale), reciprocalLow = fl(1 / faultScale - high), both taken
-//   in double first: the split below. Guard: the static_asserts in relief_kernels.h on every
-//   build, and ReciprocalSplitDividesAsTheRule, every float of a binade through std::fma.
+// The constants, one line each: formula or value, why it holds, and the guard.
+// sideErrorPerLength = 5u     >= 4u + 14u^2 of the claim + the bound's roundings in double      [B]
+// sideErrorFloor = 2^-147     >= (3 (1 + 3u) + faultScale) 2^-150 of the claim                  [B]
+// growthPerCut = F (1 + 2u)   a scaling rounds by u at most, and 1 / (1 - u) < 1 + 2u          none
+// largestDrift = 4            power of two above G = growthPerCut^1000 = 3.318 (1155 fit)      none
+// smallestCoordinate = 2^-99  2^-126 / 2^-27, as reciprocalLow >= 2^-27: x low is normal        [A]
+// largestCoordinate = 2^125   |f| <= (1 + 3u) sqrt(3) 2^125 |d| < 2^127: nothing overflows     none
+// longestDirection = 2        the |d| above; random directions are 1 within a few u            none
+// reciprocalHigh = fl(1 / F)  of 1 / F in double, so that low is what high leaves over      [A] [S]
+// reciprocalLow = fl(1 / F - reciprocalHigh)  in double: the split below                    [A] [S]
+// with F = faultScale, the narrowed range [4 2^-99, 2^125 / 4] exact as largestDrift is a power
+// of two, and "none" where no test can reach the case: only the proof covers it. The guards:
+// [A] static_asserts in relief_kernels.h, on every build of the relief.
+// [B] KernelsTrustAFloatSumOnlyBeyondItsErrorBound: its points fail either kernel with
+//     sideErrorPerLength below 1.72u and the portable one below 1.99u; its subnormal case fails
+//     a kernel without the floor.
+// [S] ReciprocalSplitDividesAsTheRule: every float of a binade through std::fma, on every
+//     machine, and AvxKernelDividesAsTheRuleAcrossTheCoordinateRange where AVX2 runs.
 //
 // The split. faultScale = 8398674 2^-23 = M 2^-22 with M = 4199337 odd. Take x in
 // [2^k, 2^(k+1)), so x = X 2^(k-23) with X an integer, and q = x / faultScale = X 2^(k-1) / M.
