@@ -8,7 +8,8 @@ namespace {
 
 #if defined(__x86_64__) || defined(__i386__)
 // MXCSR as a processor starts: round to nearest, every exception masked, neither flush-to-zero
-// (bit 15) nor denormals-are-zero (bit 6). <cfenv> leaves those two bits alone on some C libraries.
+// (bit 15) nor denormals-are-zero (bit 6). Set directly, as C leaves those two bits to each C
+// library's <cfenv>.
 constexpr std::uint64_t globeControl = 0x1f80;
 std::uint64_t readControl() {
     return _mm_getcsr();
