@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <glm/geometric.hpp>
-#include <random>
 #include <vector>
 
+#include "globe/environment.h"
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"
 #include "globe/relief_rule.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
 
 namespace {
 
@@ -29,14 +33,21 @@ Positions relief(Positions positions, unsigned seed) {
     return positions;
 }
 
+// The rule and the block driver compute in their caller's environment. They get the globe's own
+// here, as from the entry points, even where the test program starts with flush-to-zero set (as
+// one linked with -ffast-math does).
 Positions byTheRule(Positions positions, const Positions& directions) {
-    applyCutsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
+    inGlobeEnvironment([&] {
+        applyCutsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
+    });
     return positions;
 }
 
 Positions byKernel(BlockKernel kernel, Positions positions, const Positions& directions) {
-    applyCutsInBlocks(kernel, positions.data(), positions.size(), directions.data(),
-                      directions.size());
+    inGlobeEnvironment([&] {
+        applyCutsInBlocks(kernel, positions.data(), positions.size(), directions.data(),
+                          directions.size());
+    });
     return positions;
 }
 
@@ -48,6 +59,52 @@ void expectKernelsFollowTheRule(const Positions& positions, const Positions& dir
         EXPECT_TRUE(sameBytes(byKernel(avx2, positions, directions), rule));
     }
 }
+
+std::uint64_t digestOf(const Positions& positions) {  // FNV-1a over the bytes
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(positions.data());
+    for (std::size_t i = 0; i < positions.size() * sizeof(glm::vec3); ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3u;
+    return hash;
+}
+
+// What seed 1 gives, as the relief first shipped.
+constexpr std::uint64_t firstDigest = 0xbb5651faa66fccd7u;
+
+// The register that holds flush-to-zero, and what a caller may set in it and the rounding.
+struct CallerSetting {
+    const char* name;
+    std::uint32_t controlBits;
+    int rounding;
+};
+#if defined(__x86_64__) || defined(__i386__)
+std::uint32_t controlRegister() {
+    return _mm_getcsr();
+}
+void setControlRegister(std::uint32_t value) {
+    _mm_setcsr(value);
+}
+constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 0x8000, FE_TONEAREST},
+                                            {"denormals-are-zero", 0x40, FE_TONEAREST},
+                                            {"upward rounding", 0, FE_UPWARD}};
+#elif defined(__aarch64__)
+std::uint32_t controlRegister() {
+    std::uint64_t value;
+    asm volatile("mrs %0, fpcr" : "=r"(value));
+    return static_cast<std::uint32_t>(value);
+}
+void setControlRegister(std::uint32_t value) {
+    asm volatile("msr fpcr, %0" : : "r"(std::uint64_t{value}));
+}
+constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 1u << 24, FE_TONEAREST},
+                                            {"upward rounding", 0, FE_UPWARD}};
+#else
+std::uint32_t controlRegister() {
+    return 0;
+}
+void setControlRegister(std::uint32_t) {}
+constexpr CallerSetting callerSettings[] = {{"upward rounding", 0, FE_UPWARD}};
+#endif
 
 }  // namespace
 
@@ -133,7 +190,7 @@ TEST(Relief, CutsFollowTheDirectionsGiven) {
 }
 
 // Written down from the relief as it first shipped, so that any change to what a seed gives
-// fails even where the fast paths and the rule change together. The globes follow glibc's rand().
+// fails even where the kernels and the rule change together. The globes follow glibc's rand().
 TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     EXPECT_EQ(unitVectorFromDraws(RAND_MAX / 3, RAND_MAX / 5 * 4),
               glm::vec3(0x1.2a561ep-2f, -0x1.cb17a2p-1f, -0x1.555554p-2f));
@@ -144,55 +201,80 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     EXPECT_EQ(byTheRule({cancelling}, {{1, 1, 0x1p-30f}})[0], cancelling * faultScale);
     const Positions globe = sphere();
     const Positions first = relief(globe, 1), second = relief(globe, 20240607);
-    const auto digest = [](const Positions& positions) {  // FNV-1a over the bytes
-        std::uint64_t hash = 0xcbf29ce484222325u;
-        const auto* bytes = reinterpret_cast<const unsigned char*>(positions.data());
-        for (std::size_t i = 0; i < positions.size() * sizeof(glm::vec3); ++i)
-            hash = (hash ^ bytes[i]) * 0x100000001b3u;
-        return hash;
-    };
-    EXPECT_EQ(digest(first), 0xbb5651faa66fccd7u);
-    EXPECT_EQ(digest(second), 0x86fd11c8b7a13da6u);
+    EXPECT_EQ(digestOf(first), firstDigest);
+    EXPECT_EQ(digestOf(second), 0x86fd11c8b7a13da6u);
     EXPECT_EQ(first[128 * gridSize + 3], glm::vec3(0x1.0bc12ap+0f, 0x1.6421a6p-20f, 0x1.3b955p-5f));
     EXPECT_EQ(second[0], glm::vec3(0, 0x1.06d81p+0f, 0));
     EXPECT_EQ(second[gridSize * gridSize - 1],
               glm::vec3(-0x1.990fb4p-7f, 0x1.045092p+0f, 0x1.416cfep-13f));
 }
 
-// Points so near the cut d's plane that the float sum (the rule's order for the portable
-// kernel, fused for AVX2) has the wrong sign yet is off zero by over a twentieth of the bound
-// the kernels allow: a kernel trusting a much tighter bound takes the wrong side for them.
+// Sums of the wrong sign as far from zero as searches found them, beyond 1.99u |p| G D in the
+// rule's order (the portable kernel's) and 1.72u |p| G D fused (the AVX2 kernel's), after a
+// first cut along p: a kernel trusting a bound much below its own takes the wrong side here.
 TEST(Relief, KernelsTrustAFloatSumOnlyBeyondItsErrorBound) {
-    for (const glm::vec3 d : {glm::normalize(glm::vec3(0.48f, -0.6f, 0.64f)),
-                              glm::normalize(glm::vec3(-0.7f, 0.5f, 0.51f))}) {
-        SCOPED_TRACE(d.x);
-        const glm::vec3 across = glm::normalize(glm::cross(d, glm::vec3(0.3f, 0.5f, 0.7f)));
-        const glm::vec3 along = glm::cross(d, across);
-        std::mt19937 generator(7);
-        Positions positions;
-        int found[2] = {0, 0};
-        for (int tries = 0; tries < 1000000 && found[0] + found[1] < 2 * int(blockSize); ++tries) {
-            const float angle = generator() * 0x1p-32f * 6.2831855f;
-            const float offset = (generator() * 0x1p-32f - 0.5f) * 0x1p-22f;
-            const glm::vec3 p = across * std::cos(angle) + along * std::sin(angle) + d * offset;
-            const float sums[2] = {(p.y * d.y + p.x * d.x) + p.z * d.z,
-                                   std::fma(p.z, d.z, std::fma(p.x, d.x, p.y * d.y))};
-            for (int kind = 0; kind < 2; ++kind) {
-                if ((sums[kind] > 0) != (sideOfCut(p, d) > 0) && found[kind] < int(blockSize) &&
-                    std::fabs(sums[kind]) > 0.3f * 0x1p-24f) {
-                    positions.push_back(p);
-                    ++found[kind];
-                    break;
-                }
-            }
-        }
-        ASSERT_EQ(positions.size(), 2 * blockSize);
-        expectKernelsFollowTheRule(positions, {d, -d, d});
-    }
+    const glm::vec3 farthestInOrder(-0x1.1ba416p-9f, 0x1.28ee76p-1f, 0x1.282c98p-1f);
+    expectKernelsFollowTheRule(
+        Positions(blockSize, farthestInOrder),
+        {farthestInOrder, {0x1.32db08p-10f, 0x1.ba3b86p-1f, -0x1.bb5c6ap-1f}});
+    const glm::vec3 farthestFused(0x1.b34452p-10f, 0x1.0489ccp-1f, 0x1.1c92e4p-1f);
+    expectKernelsFollowTheRule(Positions(blockSize, farthestFused),
+                               {farthestFused, {-0x1.c9216p-5f, 0x1.0e31c8p+0f, -0x1.eea956p-1f}});
     // Among the subnormals a sum rounds by half a step whatever the lengths are. The first,
     // tiny cut shrinks the positions, so the rule's second side is 0.4994 steps of 2^-149 and
     // rounds to zero, which shrinks; the kernels' sums, taken before that cut scales, round
     // 1.5, 1.5 and -2.5 steps to two steps above zero, for both orders of summing.
     expectKernelsFollowTheRule(Positions(blockSize, {0.5f, 0.5f, -0.5f}),
                                {{-0x1p-140f, 0, 0}, glm::vec3(3, 3, 5) * 0x1p-149f});
+}
+
+// The AVX2 kernel divides by fma(x, reciprocalHigh, x * reciprocalLow). Every float of a binade
+// through std::fma, so that the split is checked on every machine; the proof carries it to
+// every binade where x * reciprocalLow is normal. A split a little off must fail the check.
+TEST(Relief, ReciprocalSplitDividesAsTheRule) {
+    const auto mismatches = [](float high, float low) {
+        std::size_t count = 0;
+        for (float x = 1; x < 2; x = std::nextafter(x, 2.0f))
+            count += std::fma(x, high, x * low) != x / faultScale;
+        return count;
+    };
+    EXPECT_EQ(mismatches(reciprocalHigh, reciprocalLow), 0u);
+    EXPECT_GT(mismatches(reciprocalHigh, 0), 0u);  // the reciprocal rounded to a float
+    EXPECT_GT(mismatches(std::nextafter(reciprocalHigh, 1.0f), reciprocalLow), 0u);
+}
+
+// A caller may have set flush-to-zero or denormals-are-zero (a library built with -ffast-math
+// sets them when it loads), or another rounding: the globe computes in its own environment on
+// every thread that cuts and gives the caller's back.
+TEST(Relief, GivesTheSameBytesWhateverEnvironmentTheCallerSet) {
+    // A whole block, for a kernel, and a tail, for the rule, on another thread where there are
+    // two cores. Cut along a tiny direction and back, the first positions' second side rounds
+    // to a subnormal float; the others' third side is a product with a subnormal term.
+    const glm::vec3 first(0x1p-10f, 1, 1), second(1, 1, 1);
+    Positions positions(blockSize, first);
+    positions.resize(2 * blockSize, second);
+    positions.insert(positions.end(), {first, second});
+    const Positions directions = {{-0x1p-116f, 0, 0}, {0x1p-116f, 0, 0}, {0x1p-149f, 0, 0}};
+    const Positions rule = byTheRule(positions, directions);
+
+    const std::uint32_t callerControl = controlRegister();
+    const int callerRounding = std::fegetround();
+    for (const CallerSetting& setting : callerSettings) {
+        SCOPED_TRACE(setting.name);
+        setControlRegister(callerControl | setting.controlBits);
+        std::fesetround(setting.rounding);
+        const std::uint32_t setControl = controlRegister();
+        Positions cut = positions;
+        applyCuts(cut, directions);
+        const bool sameAsTheRule = sameBytes(cut, rule);
+        const std::uint64_t digest = digestOf(relief(sphere(), 1));
+        const std::uint32_t control = controlRegister();
+        const int rounding = std::fegetround();
+        setControlRegister(callerControl);
+        std::fesetround(callerRounding);
+        EXPECT_TRUE(sameAsTheRule);
+        EXPECT_EQ(digest, firstDigest);
+        EXPECT_EQ(control, setControl);  // the caller's, given back
+        EXPECT_EQ(rounding, setting.rounding);
+    }
 }

@@ -5,7 +5,9 @@
 #include <vector>
 
 // The globe before it reaches the GPU: a sphere grid of gridSize x gridSize points
-// and the triangle list that joins them, then pushed in and out by random plane cuts.
+// and the triangle list that joins them, then pushed in and out by random plane cuts. Each
+// function computes in the globe's own floating-point environment, whatever the caller set,
+// and gives the caller's back.
 
 // Deliberately the short 3.14159, not a closer pi. The grid's angle step takes it for pi, and
 // the camera uses the same number as its key speed, in degrees per 60 frames. The directions

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cfloat>
 
 #include "globe/relief_kernels.h"
 #include "globe/relief_rule.h"
@@ -9,15 +8,6 @@
 #include <immintrin.h>
 
 namespace {
-
-// 1 / faultScale split into a float and the float nearest what it leaves over: x * high +
-// (x * low rounded), fused, rounds as x / faultScale does (relief_blocks.cpp says how we
-// know). The low part is positive so that a zero keeps its sign, and its product with the
-// smallest coordinate is a normal float, so that the result scales with x's power of two.
-constexpr double reciprocal = 1.0 / static_cast<double>(faultScale);
-constexpr float reciprocalHigh = static_cast<float>(reciprocal);
-constexpr float reciprocalLow = static_cast<float>(reciprocal - reciprocalHigh);
-static_assert(reciprocalLow > 0 && smallestCoordinate * reciprocalLow >= FLT_MIN);
 
 constexpr int lanes = 8, groupCount = blockSize / lanes;
 static_assert(blockSize % lanes == 0);
@@ -71,7 +61,8 @@ void runBlockWithAvx2(BlockCoordinates& block, const glm::vec3* directions,
             const __m256 nextSides =
                 _mm256_fmadd_ps(groups[g][2], _mm256_set1_ps(next.z),
                                 _mm256_fmadd_ps(groups[g][0], _mm256_set1_ps(next.x), yTerms));
-            // The blends read only the sign bit of the side.
+            // The blends read only the sign bit of the side. Growing is fma(x, faultScale, x * 0),
+            // shrinking the reciprocal split: one instruction for both, each rounding as the rule.
             const __m256 high = _mm256_blendv_ps(grow, shrinkHigh, sides[g]);
             const __m256 low = _mm256_blendv_ps(zero, shrinkLow, sides[g]);
             for (__m256& coordinates : groups[g])

@@ -1,8 +1,6 @@
 #include <algorithm>
 #include <cmath>
 #include <glm/geometric.hpp>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "globe/globe.h"
@@ -11,51 +9,73 @@
 
 // Why a kernel leaves the rule's bytes.
 //
-// A kernel scales a position as the rule does: the same float product by faultScale, and a
-// division that rounds as the rule's does (the AVX2 kernel's without a divide: the reciprocal
-// split below). So it can differ only in a side. It takes a side from a float sum f of the
-// cut's products only where |f| is above its block's bound, and asks the rule nearer the plane:
+// Assumptions, each enforced where named:
+// (A1) Every float and double step rounds to nearest, ties to even, and keeps subnormal
+//      operands and results: each entry point sets that environment on the thread that cuts
+//      (relief.cpp, environment.cpp), whatever the caller set.
+// (A2) Each step rounds once, as written: no excess precision, no fast-math rewriting, no
+//      fused steps but the AVX2 kernel's own (relief_rule.h refuses other builds, and
+//      CMakeLists.txt builds with -ffp-contract=off -fno-fast-math).
+// (A3) A product of two floats is exact in double and never underflows there: admitted
+//      coordinates are zero or at least 2^-99, direction terms zero or at least 2^-149, and
+//      2^-248 is far above double's least normal, 2^-1022. Their double sums are multiples of
+//      2^-271, so zero or far above it too.
 //
-//     bound = sideErrorPerLength * L * G * D + sideErrorFloor, rounded up to a float,
+// What the code computes, with u = 2^-24 (a float's largest relative rounding), fl() a float
+// rounding, p' a position before the cut ahead of this one scaled it, and p after:
+// - The rule: side s = fl((p.y d.y + p.x d.x) + p.z d.z) of a double sum, growing by
+//   fl(c faultScale) where s > 0, else shrinking by fl(c / faultScale).
+// - The portable kernel: f = fl(fl(fl(p'.y d.y) + fl(p'.x d.x)) + fl(p'.z d.z)) and the rule's
+//   own scalings. The AVX2 kernel: f = fma(p'.z, d.z, fma(p'.x, d.x, fl(p'.y d.y))), growth
+//   fma(c, faultScale, c * 0), which is fl(c faultScale) as c * 0 is a zero of c's sign, and
+//   shrinking fma(c, reciprocalHigh, fl(c reciprocalLow)), which is fl(c / faultScale) by the
+//   split below. So a kernel scales as the rule does and can differ only in a side.
+// - Either kernel takes f's sign only where |f| > bound, and the rule's side elsewhere and for
+//   the first cut:
+//     bound = sideErrorPerLength L G D + sideErrorFloor, rounded up to a float,
+//   L the longest position of the block before the cuts, G the most the cuts can lengthen a
+//   position, D the longest direction.
 //
-// with L the longest position in the block before the cuts, G the most the cuts can lengthen
-// a position, D the longest direction. Write u = 2^-24, a float's largest relative rounding,
-// p for a position as the kernel sums it with a direction d, m for the factor (faultScale or
-// its reciprocal) by which the rule's position differs from p, and
-// S = |p.x d.x| + |p.y d.y| + |p.z d.z| <= |p| |d| <= L G D. Below, m f and the rule's double
-// sum are each shown within an error of m (p . d); the bound covers both errors, so above it
-// the rule's side has f's sign and, where positive, does not round to a zero float.
+// Claim: |f| > bound gives the rule's side. With m the factor (faultScale or its reciprocal)
+// of the scaling between p' and p, and S' = |p'.x d.x| + |p'.y d.y| + |p'.z d.z| <= L G D:
+// (1) |f - p'.d| <= 3u/(1 - 3u) S' + 3 2^-150 (1 + 3u): each product meets at most three
+//     roundings on its way into f, in either order; a step landing among the subnormals errs
+//     by up to 2^-150 instead, which only a product or a fused step can, as a float sum that
+//     small is exact.
+// (2) |p.d - m p'.d| <= u m S': each coordinate is fl(m c), a normal float (A3's range).
+// (3) The rule's double sum r has |r - p.d| <= 2^-52 (1 + u) m S' (two roundings, A3).
+// So |r - m f| <= m (4u + 14u^2) S' + 3 m 2^-150 (1 + 3u), and beyond the bound r has f's sign
+// and a positive r exceeds 2^-150, so that s > 0 (2^-150 itself would round to zero and shrink).
 //
-// - sideErrorPerLength = 5u. Each product meets at most three float roundings on its way into
-//   f, in the portable order and the fused one alike: just over 3u S. f is taken before the
-//   cut ahead scales the coordinates, and each scaled coordinate is off by up to u of itself:
-//   u S. The rule's double sum rounds twice: 2^-52 S. Just over 4u S in all; the fifth unit
-//   covers the bound's own roundings in double, a few 2^-53. Proven. The test
-//   KernelsTrustAFloatSumOnlyBeyondItsErrorBound meets sums of the wrong sign 0.3u S from zero.
-// - sideErrorFloor = 2^-147. A product or a fused sum that lands among the subnormal floats
-//   rounds by up to 2^-150 whatever S is, three times at most, and a positive r must exceed
-//   2^-150 so as not to round to zero: just over 4 * 2^-150, and 2^-147 is the next power of
-//   two. Proven. The same test's subnormal case fails a kernel with no floor.
-// - growthPerCut = faultScale (1 + 2^-23). A cut multiplies or divides a coordinate by
-//   faultScale and rounds once, by at most u of it, and 1 + 2u bounds that both ways, since
-//   1 / (1 - u) < 1 + 2u. G = growthPerCut ^ cuts, 3.318 for 1000 cuts. Proven.
-// - largestDrift = 4: the power of two above G for 1000 cuts (up to 1155 fit under it), so
-//   that narrowing the coordinate range by it is exact. A coordinate that starts within the
-//   range narrowed by 4 stays within it, or zero, through every cut. Proven.
-// - smallestCoordinate = 2^-99. reciprocalLow exceeds 2^-27, so every coordinate and its
-//   product with reciprocalLow are normal floats: each scaling then rounds by at most u of its
-//   result, as used above, and the AVX2 division scales with the power of two, as used below.
-//   Proven; a static_assert in relief_avx2.cpp checks the product. This is where the proof
-//   stops, not where the division goes wrong: measured, it is still right two binades lower.
-// - largestCoordinate = 2^125, with directions no longer than 2: every product and partial
-//   sum stays finite, as |f| <= (1 + 3u) |p| |d| < 2 * 2^125 * 2 = 2^127. Proven. The random
-//   directions are of length 1 within a few u; the limit of 2 only keeps other callers out.
-// - The reciprocal split: x * reciprocalHigh + (x * reciprocalLow rounded), fused, rounds as
-//   x / faultScale. Measured, not proven: AvxKernelDividesAsTheRuleAcrossTheCoordinateRange
-//   divides every float of the lowest and the highest binade a coordinate can reach,
-//   [2^-99, 2^-98) and [2^124, 2^125). Since every step stays normal, the results in one binade
-//   are another's scaled by a power of two, so each binade stands for all. A negative x gives
-//   the negated result, and a zero keeps its sign because reciprocalLow is positive.
+// The constants, one line each: formula or value, why it holds, and the guard.
+// sideErrorPerLength = 5u     >= 4u + 14u^2 of the claim + the bound's roundings in double      [B]
+// sideErrorFloor = 2^-147     >= (3 (1 + 3u) + faultScale) 2^-150 of the claim                  [B]
+// growthPerCut = F (1 + 2u)   a scaling rounds by u at most, and 1 / (1 - u) < 1 + 2u          none
+// largestDrift = 4            power of two above G = growthPerCut^1000 = 3.318 (1155 fit)      none
+// smallestCoordinate = 2^-99  2^-126 / 2^-27, as reciprocalLow >= 2^-27: x low is normal        [A]
+// largestCoordinate = 2^125   |f| <= (1 + 3u) sqrt(3) 2^125 |d| < 2^127: nothing overflows     none
+// longestDirection = 2        the |d| above; random directions are 1 within a few u            none
+// reciprocalHigh = fl(1 / F)  of 1 / F in double, so that low is what high leaves over      [A] [S]
+// reciprocalLow = fl(1 / F - reciprocalHigh)  in double: the split below                    [A] [S]
+// with F = faultScale, the narrowed range [4 2^-99, 2^125 / 4] exact as largestDrift is a power
+// of two, and "none" where no test can reach the case: only the proof covers it. The guards:
+// [A] static_asserts in relief_kernels.h, on every build of the relief.
+// [B] KernelsTrustAFloatSumOnlyBeyondItsErrorBound: its points fail either kernel with
+//     sideErrorPerLength below 1.72u and the portable one below 1.99u; its subnormal case fails
+//     a kernel without the floor.
+// [S] ReciprocalSplitDividesAsTheRule: every float of a binade through std::fma, on every
+//     machine, and AvxKernelDividesAsTheRuleAcrossTheCoordinateRange where AVX2 runs.
+//
+// The split. faultScale = 8398674 2^-23 = M 2^-22 with M = 4199337 odd. Take x in
+// [2^k, 2^(k+1)), so x = X 2^(k-23) with X an integer, and q = x / faultScale = X 2^(k-1) / M.
+// Rounding to float changes at midpoints j 2^(k-25), with j odd below 2^k and twice an odd
+// number above, where q lies in (2^(k-1), 2^(k+1)). Then 2^24 X - j M is odd or twice an odd
+// number, never zero, so |q - j 2^(k-25)| = |2^24 X - j M| 2^(k-25) / M >= 2^(k-25) / M: q keeps
+// 7.1e-15 2^k clear of every midpoint. With e = 1 / faultScale - high - low = 3.3e-16, the
+// fused sum x high + fl(x low) is off q by at most |x e| plus half an ulp of x low < 2^(k-25):
+// 2^(k+1) 3.3e-16 + 2^(k-50) = 1.6e-15 2^k, a factor 4.6 less. So the exact fused sum and q lie
+// between the same two midpoints, and the fma rounds both alike. The same holds for -x with
+// everything negated, and a zero keeps its sign as low is positive.
 
 namespace {
 
@@ -125,35 +145,4 @@ void applyCutsInBlocks(BlockKernel kernel, glm::vec3* positions, std::size_t cou
         fromRows(rows, block);
     }
     applyCutsInOrder(positions + start, count - start, directions, directionCount);
-}
-
-void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions,
-               unsigned sparedCores) {
-    // Each position meets the cuts on its own, so shares of whole blocks run side by side.
-    const BlockKernel avx2 = avx2Kernel();
-    const BlockKernel kernel = avx2 ? avx2 : runBlockPortably;
-    const std::size_t count = positions.size();
-    const unsigned cores = std::thread::hardware_concurrency();
-    const std::size_t threads = std::clamp(cores > sparedCores ? cores - sparedCores : 1u, 1u, 64u);
-    const std::size_t shareSize = (count / blockSize / threads + 1) * blockSize;
-    const auto runShare = [&](std::size_t start) {
-        applyCutsInBlocks(kernel, positions.data() + start, std::min(shareSize, count - start),
-                          directions.data(), directions.size());
-    };
-    std::vector<std::thread> helpers;
-    for (std::size_t start = shareSize; start < count; start += shareSize) {
-        try {
-            helpers.emplace_back(runShare, start);
-        } catch (const std::system_error&) {
-            runShare(start);  // no thread to be had: the share is done here, to the same bytes
-        }
-    }
-    runShare(0);
-    for (std::thread& helper : helpers) helper.join();
-}
-
-void applyFaults(std::vector<glm::vec3>& positions) {
-    // Nothing else draws while the cuts run, so drawing every direction up front takes the
-    // same numbers in the same order as drawing one at the start of each cut.
-    applyCuts(positions, randomDirections());
 }

@@ -1,18 +1,11 @@
 #include "globe/relief_rule.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 #include "globe/globe.h"
 
-// Every float and double step must round as written, or a globe differs between processors.
-#if FLT_EVAL_METHOD != 0
-#error "The globe needs arithmetic without excess precision (on 32-bit x86: -msse2 -mfpmath=sse)."
-#endif
-
-glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
+glm::vec3 directionFromDraws(int firstDraw, int secondDraw) {
     // Every step is worked out in double and rounded once to a float before the next.
     const auto rounded = [](double exact) { return static_cast<float>(exact); };
     // 2 pi rounded to a float, not twice the short pi: the angle then spans a whole turn to
@@ -22,17 +15,6 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
     const double theta = rounded(fullTurn * rounded(secondDraw / static_cast<double>(RAND_MAX)));
     const float r = rounded(std::sqrt(rounded(1.0 - z * z)));
     return {rounded(std::cos(theta)) * r, rounded(std::sin(theta)) * r, rounded(z)};
-}
-
-glm::vec3 randomUnitVector() {
-    const int firstDraw = std::rand();  // drawn first: the order of arguments is not fixed
-    return unitVectorFromDraws(firstDraw, std::rand());
-}
-
-std::vector<glm::vec3> randomDirections() {
-    std::vector<glm::vec3> directions(faultCount);
-    for (glm::vec3& direction : directions) direction = randomUnitVector();
-    return directions;
 }
 
 void applyCutsInOrder(glm::vec3* positions, std::size_t count, const glm::vec3* directions,

@@ -1,6 +1,7 @@
 #include <array>
 #include <cmath>
 
+#include "globe/environment.h"
 #include "globe/globe.h"
 
 namespace {
@@ -18,9 +19,7 @@ SineCosine gridAngle(int k) {
             static_cast<float>(std::cos(static_cast<double>(angle)))};
 }
 
-}  // namespace
-
-void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions) {
+void appendSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions) {
     constexpr std::uint32_t n = gridSize;
     positions.reserve(positions.size() + n * n);
     indices.reserve(indices.size() + 6 * n * n);
@@ -43,4 +42,10 @@ void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>&
                             i * n + nextColumn, nextRow * n + nextColumn});
         }
     }
+}
+
+}  // namespace
+
+void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions) {
+    inGlobeEnvironment([&] { appendSphere(indices, positions); });
 }

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Compiles a file that includes the relief's rule: plainly, which must succeed, and with each
+# kind of fast-math, which must stop at the rule's own refusal. Given a compiler for 32-bit x86
+# too, checks that it refuses the x87 unit's excess precision.
+# Usage: fast-math-refused.sh COMPILER SOURCE_DIR GLM_INCLUDE_DIR [I686_COMPILER]
+set -uo pipefail
+compiler=$1 sources=$2 glm=$3 i686=${4:-}
+status=0
+
+compile() {  # compile COMPILER FLAGS...: prints what the compiler says
+    local with=$1
+    shift
+    echo '#include "globe/relief_rule.h"' |
+        "$with" -std=c++17 -fsyntax-only -I"$sources" -I"$glm" "$@" -x c++ - 2>&1
+}
+
+if ! said=$(compile "$compiler"); then
+    echo "A plain build of the rule fails, so the checks below would prove nothing:"
+    echo "$said"
+    exit 1
+fi
+refuses() {  # refuses MESSAGE COMPILER FLAGS...
+    local message=$1 said
+    shift
+    if said=$(compile "$@"); then
+        echo "Built with ${*:2}, which must fail."
+        status=1
+    elif ! grep -q "$message" <<<"$said"; then
+        echo "Built with ${*:2}, the compiler stopped for another reason:"
+        echo "$said"
+        status=1
+    fi
+}
+for flags in -ffast-math -Ofast "-fassociative-math -fno-signed-zeros -fno-trapping-math" \
+    -freciprocal-math -ffinite-math-only -fno-signed-zeros; do
+    # shellcheck disable=SC2086 # each entry is a set of flags
+    refuses "cannot be built with fast-math" "$compiler" $flags
+done
+if [ -n "$i686" ]; then
+    refuses "without excess precision" "$i686" -mfpmath=387
+    if ! said=$(compile "$i686" -msse2 -mfpmath=sse); then
+        echo "The 32-bit build with SSE2 fails:"
+        echo "$said"
+        status=1
+    fi
+fi
+exit $status
