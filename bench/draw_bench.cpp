@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <SFML/Audio/Music.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/Window.hpp>
@@ -109,8 +108,8 @@ bool timeStart(GlobeOrder order, bool drawRate, Report& report) {
     scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
     ends[upload] = millisecondsSince(start);
     // What the viewer does about its music before its first frame.
-    std::optional<sf::Music> music;
-    if (audioOutputAvailable()) playMusicOnLoop(music.emplace());
+    MusicStart music;
+    if (audioOutputAvailable()) music = readMusic();
     ends[musicStart] = millisecondsSince(start);
     Camera camera;
     drawFrame(window, scene, texture, camera);
