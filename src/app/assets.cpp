@@ -93,6 +93,9 @@ struct PngSource {
     const std::vector<char>* bytes;
     std::size_t offset = 0;
     char error[160] = "";
+    // libpng says what is wrong with a header as a warning, then fails with a general error.
+    char headerFault[96] = "";
+    bool inHeader = true;
 };
 
 void readPngBytes(png_structp png, png_bytep into, png_size_t length) {
@@ -102,22 +105,30 @@ void readPngBytes(png_structp png, png_bytep into, png_size_t length) {
     source.offset += length;
 }
 
-// libpng's errors end the decode through the jump back into decodeRamp, its warnings
-// are about what it already mends or leaves out, and neither is printed by libpng.
+// libpng's errors end the decode through the jump back into decodeRamp. Past the header its
+// warnings are about what it mends or leaves out. libpng prints neither.
 [[noreturn]] void keepPngError(png_structp png, png_const_charp message) {
     auto& source = *static_cast<PngSource*>(png_get_error_ptr(png));
-    std::snprintf(source.error, sizeof source.error, "%s", message);
+    if (source.headerFault[0] == '\0') {
+        std::snprintf(source.error, sizeof source.error, "%s", message);
+    } else {
+        std::snprintf(source.error, sizeof source.error, "%s: %s", message, source.headerFault);
+    }
     png_longjmp(png, 1);
 }
 
-void ignorePngWarning(png_structp, png_const_charp) {}
+void keepPngHeaderWarning(png_structp png, png_const_charp message) {
+    auto& source = *static_cast<PngSource*>(png_get_error_ptr(png));
+    if (source.inHeader)
+        std::snprintf(source.headerFault, sizeof source.headerFault, "%s", message);
+}
 
 // Decodes the file into 8-bit RGBA rows. Nothing in this frame may need destroying when
 // libpng jumps back to the setjmp, so the pixels and row list belong to the caller.
 bool decodeRamp(PngSource& source, std::vector<png_byte>& pixels, std::vector<png_bytep>& rows,
                 png_uint_32& width, png_uint_32& height) {
     png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, keepPngError, ignorePngWarning);
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, keepPngError, keepPngHeaderWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -135,6 +146,7 @@ bool decodeRamp(PngSource& source, std::vector<png_byte>& pixels, std::vector<pn
     // A damaged side chunk is as telling as a damaged image chunk: the file is not ours.
     png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
     png_read_info(png, info);
+    source.inHeader = false;
 
     // Whatever the colour type and depth, the rows come out as the window library takes
     // them: 8 bits a channel, red, green, blue and alpha, opaque where the file has none.
