@@ -38,9 +38,6 @@ constexpr int rgbaBytes = 4;
 constexpr std::size_t oggPageHeaderBytes = 27;
 constexpr unsigned char oggFirstPage = 0x02;
 constexpr std::size_t vorbisIdentificationBytes = 30;
-constexpr unsigned mostChannels = 2;
-constexpr std::uint32_t lowestRate = 8000;
-constexpr std::uint32_t highestRate = 192000;
 
 void refuse(const char* path, const std::string& why) {
     std::cerr << "Skipping \"" << path << "\": " << why << '.' << std::endl;
@@ -64,22 +61,12 @@ std::optional<std::vector<char>> readAsset(const char* path, std::size_t cap, co
     std::string why;
     if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
         why = "not a regular file";
+    } else if (static_cast<std::uintmax_t>(status.st_size) > cap) {
+        why = std::string("larger than ") + capText;
     } else {
-        // One byte past the cap tells a file that grew since fstat from one that fits.
-        bytes.resize(cap + 1);
-        std::size_t length = 0;
-        ssize_t got = 0;
-        while (length < bytes.size() &&
-               (got = read(file, bytes.data() + length, bytes.size() - length)) != 0) {
-            if (got > 0) {
-                length += static_cast<std::size_t>(got);
-            } else if (errno != EINTR) {
-                why = std::string("cannot read it (") + std::strerror(errno) + ")";
-                break;
-            }
-        }
-        if (why.empty() && length > cap) why = std::string("larger than ") + capText;
-        bytes.resize(length);
+        const int error = readUpTo(file, cap, status.st_size, bytes);
+        if (error < 0) why = std::string("larger than ") + capText;
+        if (error > 0) why = std::string("cannot read it (") + std::strerror(error) + ")";
     }
     close(file);
     if (why.empty()) return bytes;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <SFML/Audio/InputSoundFile.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -94,6 +95,24 @@ std::string reapFault(int status) {
 
 }  // namespace
 
+int readUpTo(int file, std::size_t cap, std::size_t expected, std::vector<char>& bytes) {
+    // A byte more than expected finds the end of a file as long as expected, or that it grew.
+    bytes.resize(std::min(expected, cap) + 1);
+    std::size_t length = 0;
+    for (;;) {
+        if (length == bytes.size()) {
+            if (length > cap) return -1;
+            bytes.resize(std::min(2 * length, cap + 1));
+        }
+        const ssize_t got = read(file, bytes.data() + length, bytes.size() - length);
+        if (got == 0) break;
+        if (got < 0 && errno != EINTR) return errno;
+        if (got > 0) length += static_cast<std::size_t>(got);
+    }
+    bytes.resize(length);
+    return 0;
+}
+
 std::string startMusicCheck(MusicStart& start) {
     // A viewer started with children ignored would have its checker reaped unseen.
     signal(SIGCHLD, SIG_DFL);
@@ -139,19 +158,16 @@ int runMusicCheck() {
     limit(RLIMIT_CPU, checkSeconds);
     limit(RLIMIT_AS, checkAddressSpace);
 
-    std::vector<char> bytes(musicCap + 1);
-    std::size_t length = 0;
-    ssize_t got = 0;
-    while (length < bytes.size() &&
-           (got = read(STDIN_FILENO, bytes.data() + length, bytes.size() - length)) != 0) {
-        if (got < 0 && errno != EINTR) return 1;
-        if (got > 0) length += static_cast<std::size_t>(got);
-    }
-    if (length > musicCap) return 1;
+    std::vector<char> bytes;
+    if (readUpTo(STDIN_FILENO, musicCap, 0, bytes) != 0) return 1;
 
-    // The same reader the music then streams through, over the same bytes, to the end.
+    // The same reader the music then streams through, over the same bytes, to the end. The
+    // audio library would take a stream it cannot play, then say so at length when played.
     sf::InputSoundFile music;
-    if (!music.openFromMemory(bytes.data(), length)) return 1;
+    if (!music.openFromMemory(bytes.data(), bytes.size())) return 1;
+    const unsigned channels = music.getChannelCount(), rate = music.getSampleRate();
+    if (channels < 1 || channels > mostChannels || rate < lowestRate || rate > highestRate)
+        return 1;
     std::vector<sf::Int16> samples(samplesPerRead);
     sf::Uint64 total = 0;
     for (sf::Uint64 read; (read = music.read(samples.data(), samples.size())) > 0;) total += read;
