@@ -72,9 +72,8 @@ std::string spawnChecker(MusicStart& start, int music) {
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(
         &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char name[] = "quillmere-music-check";
-    static_assert(sizeof name == std::char_traits<char>::length(musicCheckName) + 1);
-    char* arguments[] = {name, nullptr};
+    std::string name = musicCheckName;
+    char* arguments[] = {name.data(), nullptr};
     const int error =
         posix_spawn(&start.checker, ownProgram, &actions, &attributes, arguments, environ);
     posix_spawnattr_destroy(&attributes);
