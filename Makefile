@@ -5,7 +5,7 @@ BUILD_DIR := build
 JOBS := $(shell nproc)
 
 BUILD_PACKAGES := g++ make cmake pkg-config libsfml-dev libglew-dev libglm-dev libgl1-mesa-dri \
-                  libx11-dev libxss-dev libsystemd-dev
+                  libx11-dev libxss-dev libsystemd-dev libpng-dev
 # CPack reads the package's dependencies off the binary with dpkg-shlibdeps and file.
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen; the

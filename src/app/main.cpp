@@ -4,6 +4,7 @@
 #include <SFML/Window/Window.hpp>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <future>
 #include <glm/vec3.hpp>
@@ -43,9 +44,12 @@ int showGlobe(ViewerDisplay& display) {
     globeBuilt.get();
     scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
 
+    // The music plays from the bytes the check reads, so they are declared before it; it
+    // starts a little after the first frame, which does not wait for its check.
+    MusicStart musicStart;
     std::optional<sf::Music> music;
     if (audioOutputAvailable()) {
-        playMusicOnLoop(music.emplace());
+        musicStart = readMusic();
     } else {
         std::cerr << "No audio output could be opened; playing without music." << std::endl;
     }
@@ -71,17 +75,22 @@ int showGlobe(ViewerDisplay& display) {
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
         drawFrame(window, scene, texture, camera);
+        advanceMusicStart(musicStart, music);
     }
     releaseIdle(idleInhibition);
+    abandonMusicStart(musicStart);
 
-    // Scope ends in reverse order of declaration: the music stops first, then the
-    // texture, the index and position lists, and last the window with its context.
+    // Scope ends in reverse order of declaration: the music stops first, then its bytes go,
+    // then the texture, the index and position lists, and last the window with its context.
     return displayFailed() ? 1 : 0;
 }
 
 }  // namespace
 
-int main() {
+int main(int, char** arguments) {
+    // The viewer's own child that proves the music decodes, started as no user starts it.
+    if (arguments[0] != nullptr && std::strcmp(arguments[0], musicCheckName) == 0)
+        return runMusicCheck();
     openClosedStandardStreams();
     installTerminationHandlers();
     if (!checkProcessor()) return 1;

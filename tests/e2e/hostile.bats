@@ -14,8 +14,8 @@ normal   | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | 
 normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs; says_once '^No audio output could be opened; playing without music\.$'
 normal   | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
 assets   | no assets                    | rm "$TERRAIN" "$MUSIC"; launch | runs; says_once "$NO_IMAGE"; says_once "$NO_MUSIC"
-assets   | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs; skips
-assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC"; launch | runs; skips
+assets   | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs; refused terrain.png "$NO_PNG \\(the file ends early\\)"; refused "mellowsad beat.ogg" "$NO_VORBIS"
+assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC"; launch | runs; refused terrain.png "$NO_PNG \\(Not a PNG file\\)"; refused "mellowsad beat.ogg" "$NO_VORBIS"
 assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC"; mkfifo "$TERRAIN" "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
 assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN"; ln -sf /dev/zero "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
 assets   | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
@@ -25,6 +25,13 @@ normal   | a polite kill                | launch env --default-signal | ends_on 
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
 normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 0 15
 normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
+files    | flipped bit, Wave data first | hostile "flipped image data" "Wave data before format"; launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" "$NO_VORBIS"
+files    | RGB at 4 bits, FLAC unsized  | hostile "RGB at 4 bits" "FLAC without stream information"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" "$NO_VORBIS"
+files    | JPEG, Vorbis book of no size | hostile "damaged progressive JPEG" "Vorbis with a residue book of no dimension"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'it does not decode \(the decoder died: .+\)'
+files    | Radiance, Vorbis at 4 GHz    | hostile "Radiance with a zero run" "Vorbis at 2^32-1 Hz"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'a sample rate of 4294967295 Hz; the viewer plays 8000 to 192000 Hz'
+files    | 16384 x 16384, Wave at 4 GHz | hostile "16384 x 16384 black" "Wave at 2^32-1 Hz"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Image height exceeds user limit in IHDR\\)" "$NO_VORBIS"
+files    | huge PSD, Wave of half frame | hostile "huge Photoshop file" "Wave with half a frame"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" "$NO_VORBIS"
+files    | long tails after both        | hostile "PNG and 2 MiB of junk" "Vorbis and 1 GiB of junk"; launch | refuses 'larger than 1 MiB' 'larger than 8 MiB'
 no-saver | no screen saver extension    | launch | runs_round; stderr_is_clean
 no-glx   | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth8   | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
@@ -39,14 +46,35 @@ says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
 # Start-up failures come before the globe is needed, and must not wait long for it.
 fails() { ends_with 1 15 && says_once "$1"; }
 
-# What the image and audio libraries say about a file that is not there.
-NO_IMAGE='^Failed to load image "terrain\.png"\. Reason: Unable to open file$'
-NO_MUSIC='^Failed to open sound file "mellowsad beat\.ogg" \(couldn.t open stream\)$'
-# skips [NAME...]: exactly the names given are passed over, each with one line of ours.
+# What the viewer says about a file that is not there, and about files it does not take.
+NO_IMAGE='^Skipping "terrain\.png": cannot open it \(No such file or directory\)\.$'
+NO_MUSIC='^Skipping "mellowsad beat\.ogg": cannot open it \(No such file or directory\)\.$'
+NO_PNG='not a PNG image the viewer can use'
+NO_VORBIS='not an Ogg Vorbis file'
+# refused NAME WHY: one line of ours names the file and says why (a regular expression).
+refused() { says_once "^Skipping \"${1//./\\.}\": $2\\.\$"; }
+# skips [NAME...]: exactly the names given are passed over as no regular file.
 skips() {
     local name
-    for name in "$@"; do says_once '^Skipping "'"$name"'": not a regular file\.$' || return 1; done
-    [ "$(grep -c '^Skipping ' "$RUN_DIR/stderr")" = $# ]
+    for name in "$@"; do refused "$name" 'not a regular file' || return 1; done
+    [ "$(grep -c '^Skipping .*: not a regular file\.$' "$RUN_DIR/stderr")" = $# ]
+}
+
+# hostile IMAGE MUSIC: damaged or hostile files of the named kinds under the two names.
+hostile() {
+    python3 "$BATS_TEST_DIRNAME/hostile-assets.py" "$ASSETS" "$1" "$TERRAIN" &&
+        python3 "$BATS_TEST_DIRNAME/hostile-assets.py" "$ASSETS" "$2" "$MUSIC"
+}
+# The most memory a viewer may have held, in kB: drawing on the software renderer takes
+# under 300 MB; a decoder handed a huge picture, gigabytes.
+MOST_MEMORY=$((1024 * 1024))
+# refuses IMAGE_WHY MUSIC_WHY: one line for each file, the music's once its check is over,
+# while the viewer draws on without ever having held much memory, and then closes with 0;
+# nothing else on standard error.
+refuses() {
+    within 30 refused "mellowsad beat.ogg" "$2" && refused terrain.png "$1" &&
+        (($(awk '/^VmHWM:/ { print $2 }' "/proc/$VIEWER/status") < MOST_MEMORY)) &&
+        close_ends_with_0 10 && [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = 2 ]
 }
 # skips_only NAME...: as skips, and the libraries say nothing about either file.
 skips_only() { skips "$@" && [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = $# ]; }

@@ -1,0 +1,369 @@
+#!/usr/bin/python3
+"""Writes a damaged or hostile file under an asset name, made from our own assets.
+
+    hostile-assets.py ASSETS CASE OUT
+
+CASE names one of the kinds of file below; OUT is written. PNG chunks and Ogg pages get
+valid checksums after they are changed, so that only a check of the contents finds them.
+"""
+
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+from pathlib import Path
+
+assets = Path(sys.argv[1])
+case, out = sys.argv[2], Path(sys.argv[3])
+terrain = (assets / "terrain.png").read_bytes()
+music = (assets / "mellowsad beat.ogg").read_bytes()
+
+
+# --- PNG: a list of (type, data) chunks, written back with fresh checksums ---
+
+def png_chunks(data):
+    chunks, at = [], 8
+    while at < len(data):
+        (length,) = struct.unpack(">I", data[at:at + 4])
+        chunks.append((data[at + 4:at + 8], bytearray(data[at + 8:at + 8 + length])))
+        at += 12 + length
+    return chunks
+
+
+def png_bytes(chunks):
+    body = b"".join(struct.pack(">I", len(data)) + kind + data +
+                    struct.pack(">I", zlib.crc32(kind + data)) for kind, data in chunks)
+    return terrain[:8] + body
+
+
+def changed_header(**fields):
+    """Our ramp with IHDR fields (width, height, depth, colour) replaced."""
+    chunks = png_chunks(terrain)
+    ihdr = chunks[0][1]
+    width, height, depth, colour = struct.unpack(">IIBB", ihdr[:10])
+    values = {**dict(width=width, height=height, depth=depth, colour=colour), **fields}
+    ihdr[:10] = struct.pack(">IIBB", values["width"], values["height"], values["depth"],
+                            values["colour"])
+    return png_bytes(chunks)
+
+
+def huge_png(side):
+    """A side x side RGB image of black, which deflate packs about a thousand to one."""
+    chunks = png_chunks(changed_header(width=side, height=side))
+    packer, row, idat = zlib.compressobj(9), bytes(1 + 3 * side), bytearray()
+    for _ in range(side):
+        idat += packer.compress(row)
+    idat += packer.flush()
+    return png_bytes([chunks[0], (b"IDAT", idat), chunks[-1]])
+
+
+def flipped_image_data(position, bit):
+    """One bit flipped in the compressed image data, the chunk's checksum made to match."""
+    chunks = png_chunks(terrain)
+    idat = next(data for kind, data in chunks if kind == b"IDAT")
+    idat[position % len(idat)] ^= 1 << bit
+    return png_bytes(chunks)
+
+
+def converted(suffix, *options):
+    """Our ramp in another format, through ImageMagick."""
+    with tempfile.TemporaryDirectory() as folder:
+        target = Path(folder) / ("ramp." + suffix)
+        subprocess.run(["convert", str(assets / "terrain.png"), *options, str(target)],
+                       check=True)
+        return bytearray(target.read_bytes())
+
+
+def damaged_progressive_jpeg():
+    """A progressive JPEG whose first Huffman table gives its first code a symbol 16 higher."""
+    jpeg = converted("jpg", "-resize", "256x256!", "-interlace", "Plane", "-quality", "90")
+    # Marker, length, table class and number, 16 code counts: then the symbols.
+    jpeg[jpeg.find(b"\xff\xc4") + 21] ^= 0x10
+    return jpeg
+
+
+def radiance_with_zero_run():
+    """A run-length coded Radiance picture whose first scanline is runs of nothing to its end."""
+    hdr = converted("hdr", "-resize", "256x64!")
+    scanline = hdr.find(b"\x02\x02\x01\x00")
+    assert scanline > 0, "ImageMagick wrote no run-length coded scanlines"
+    return hdr[:scanline + 4] + bytes(16)
+
+
+def huge_psd():
+    """An uncompressed Photoshop file declaring 23000 x 23000 pixels, just under 2 GiB of RGBA."""
+    psd = converted("psd", "-compress", "None")
+    psd[14:22] = struct.pack(">II", 23000, 23000)
+    return psd
+
+
+# --- Ogg: pages, their checksums, and the Vorbis headers inside ---
+
+def ogg_crc(page):
+    crc = 0
+    for byte in page:
+        crc ^= byte << 24
+        for _ in range(8):
+            crc = (crc << 1) ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1
+        crc &= 0xFFFFFFFF
+    return crc
+
+
+def ogg_pages(data):
+    """(start, header length, body length) of each page."""
+    pages, at = [], 0
+    while at < len(data) and data[at:at + 4] == b"OggS":
+        segments = data[at + 26]
+        body = sum(data[at + 27:at + 27 + segments])
+        pages.append((at, 27 + segments, body))
+        at += 27 + segments + body
+    return pages
+
+
+def fix_ogg_checksums(data, pages):
+    for start, header, body in pages:
+        data[start + 22:start + 26] = b"\0\0\0\0"
+        data[start + 22:start + 26] = struct.pack("<I", ogg_crc(data[start:start + header + body]))
+
+
+def packet_offsets(data, pages, wanted):
+    """The file offset of every byte of the packet numbered `wanted` in the stream."""
+    packet, offsets = 0, []
+    for start, header, _ in pages:
+        at = start + header
+        for lacing in data[start + 27:start + header]:
+            if packet == wanted:
+                offsets.extend(range(at, at + lacing))
+            at += lacing
+            if lacing < 255:
+                packet += 1
+        if packet > wanted:
+            return offsets
+    raise ValueError("no such packet")
+
+
+class Bits:
+    """A Vorbis packet's bits, least significant first, read in order."""
+
+    def __init__(self, packet):
+        self.bits = [(byte >> bit) & 1 for byte in packet for bit in range(8)]
+        self.at = 0
+
+    def read(self, count):
+        value = sum(bit << n for n, bit in enumerate(self.bits[self.at:self.at + count]))
+        self.at += count
+        return value
+
+
+def lookup1_values(entries, dimensions):
+    values = 1
+    while (values + 1) ** dimensions <= entries:
+        values += 1
+    return values
+
+
+def read_codebook(bits):
+    """Where the book's dimension, lookup type and values lie, as bit positions."""
+    assert bits.read(24) == 0x564342
+    book = {"dimensions": bits.at}
+    dimensions, entries = bits.read(16), bits.read(24)
+    if bits.read(1):  # lengths given in runs
+        bits.read(5)
+        entry = 0
+        while entry < entries:
+            entry += bits.read((entries - entry).bit_length())
+    else:
+        sparse = bits.read(1)
+        for _ in range(entries):
+            if not sparse or bits.read(1):
+                bits.read(5)
+    book["lookup"] = bits.at
+    lookup = bits.read(4)
+    if lookup:
+        bits.read(64)
+        value_bits = bits.read(4) + 1
+        bits.read(1)
+        values = lookup1_values(entries, dimensions) if lookup == 1 else entries * dimensions
+        book["values"] = (bits.at, bits.at + values * value_bits)
+        bits.read(values * value_bits)
+    return book
+
+
+def skip_floors(bits):
+    for _ in range(bits.read(6) + 1):
+        assert bits.read(16) == 1, "only floor type 1 is read here"
+        classes = [bits.read(4) for _ in range(bits.read(5))]
+        class_dimensions = []
+        for _ in range(max(classes, default=-1) + 1):
+            class_dimensions.append(bits.read(3) + 1)
+            subclasses = bits.read(2)
+            if subclasses:
+                bits.read(8)
+            bits.read(8 * (1 << subclasses))
+        bits.read(2)
+        range_bits = bits.read(4)
+        bits.read(range_bits * sum(class_dimensions[c] for c in classes))
+
+
+def first_residue_stage_book(bits):
+    """The first residue's first stage book, and where the residue's type lies."""
+    bits.read(6)
+    residue_type = bits.at
+    bits.read(16 + 24 + 24 + 24)
+    classifications = bits.read(6) + 1
+    bits.read(8)
+    cascades = []
+    for _ in range(classifications):
+        low = bits.read(3)
+        cascades.append(low | (bits.read(5) << 3 if bits.read(1) else 0))
+    stage_book = next(bits.read(8) for cascade in cascades for stage in range(8)
+                      if cascade >> stage & 1)
+    return stage_book, residue_type
+
+
+def residue_book_of_no_dimension():
+    """Our music whose first residue is of type 0 and its first stage book of dimension 0,
+    with no values so that the rest of the setup header still reads the same: the decoder
+    divides a partition's length by that dimension."""
+    data = bytearray(music)
+    pages = ogg_pages(data)
+    comment = bytes(data[at] for at in packet_offsets(data, pages, 1))
+    setup = bytes(data[at] for at in packet_offsets(data, pages, 2))
+    assert setup[:7] == b"\x05vorbis"
+    bits = Bits(setup[7:])
+    books = [read_codebook(bits) for _ in range(bits.read(8) + 1)]
+    for _ in range(bits.read(6) + 1):
+        bits.read(16)
+    skip_floors(bits)
+    stage_book, residue_type = first_residue_stage_book(bits)
+    book = books[stage_book]
+    changed = bits.bits[:]
+    changed[residue_type:residue_type + 16] = [0] * 16
+    changed[book["dimensions"]:book["dimensions"] + 16] = [0] * 16
+    changed[book["lookup"]:book["lookup"] + 4] = [0, 1, 0, 0]  # type 2: dimensions x entries values
+    del changed[slice(*book["values"])]
+    changed += [0] * (-len(changed) % 8)
+    setup = setup[:7] + bytes(sum(bit << n for n, bit in enumerate(changed[at:at + 8]))
+                              for at in range(0, len(changed), 8))
+    # The two packets on one page of their own, as they came, between the first page and the
+    # sound's.
+    start, header, body = pages[1]
+    assert packet_offsets(data, pages, 3)[0] > start + header + body - 1
+    lacing = bytearray()
+    for packet in (comment, setup):
+        lacing += b"\xff" * (len(packet) // 255) + bytes([len(packet) % 255])
+    page = bytearray(data[start:start + 26]) + bytes([len(lacing)]) + lacing + comment + setup
+    data[start:start + header + body] = page
+    fix_ogg_checksums(data, [(start, 27 + len(lacing), len(comment) + len(setup))])
+    return data
+
+
+def vorbis_rate(rate):
+    """Our music declaring another sample rate in its identification header."""
+    data = bytearray(music)
+    pages = ogg_pages(data)
+    body = pages[0][0] + pages[0][1]
+    data[body + 12:body + 16] = struct.pack("<I", rate)
+    fix_ogg_checksums(data, pages[:1])
+    return data
+
+
+# --- WAV and FLAC, through sox, from the first seconds of our music ---
+
+def sox(suffix, *options):
+    with tempfile.TemporaryDirectory() as folder:
+        target = Path(folder) / ("music." + suffix)
+        subprocess.run(["sox", str(assets / "mellowsad beat.ogg"), *options, str(target),
+                        "trim", "0", "1"], check=True)
+        return bytearray(target.read_bytes())
+
+
+def riff_chunks(wav):
+    chunks, at = [], 12
+    while at + 8 <= len(wav):
+        kind, length = wav[at:at + 4], struct.unpack("<I", wav[at + 4:at + 8])[0]
+        chunks.append((bytes(kind), bytearray(wav[at + 8:at + 8 + length])))
+        at += 8 + length + (length & 1)
+    return chunks
+
+
+def riff(chunks):
+    body = b"WAVE" + b"".join(kind + struct.pack("<I", len(data)) + data +
+                              b"\0" * (len(data) & 1) for kind, data in chunks)
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def wav_data_first():
+    chunks = dict(riff_chunks(sox("wav", "-b", "16")))
+    return riff([(b"data", chunks[b"data"]), (b"fmt ", chunks[b"fmt "])])
+
+
+def wav_rate(rate):
+    chunks = riff_chunks(sox("wav", "-b", "16"))
+    fmt = dict(chunks)[b"fmt "]
+    fmt[4:8] = struct.pack("<I", rate)
+    return riff(chunks)
+
+
+def wav_half_frame():
+    """Stereo 16-bit samples and one sample more: half a frame at the end."""
+    chunks = riff_chunks(sox("wav", "-b", "16", "-c", "2"))
+    dict(chunks)[b"data"].extend(b"\x01\x00")
+    return riff(chunks)
+
+
+def flac_blocks(flac):
+    blocks, at = [], 4
+    while True:
+        header = flac[at]
+        length = int.from_bytes(flac[at + 1:at + 4], "big")
+        blocks.append((header & 0x7F, bytearray(flac[at + 4:at + 4 + length])))
+        at += 4 + length
+        if header & 0x80:
+            return blocks, flac[at:]
+
+
+def flac(blocks, frames):
+    out = bytearray(b"fLaC")
+    for number, (kind, data) in enumerate(blocks):
+        last = 0x80 if number == len(blocks) - 1 else 0
+        out += bytes([kind | last]) + len(data).to_bytes(3, "big") + data
+    return out + frames
+
+
+def flac_without_stream_information():
+    blocks, frames = flac_blocks(sox("flac"))
+    return flac(blocks[1:], frames)
+
+
+def write_sparse_tail(data, tail):
+    """The data followed by `tail` bytes of zeros, which take no room on the disk."""
+    with open(out, "wb") as file:
+        file.write(data)
+        file.truncate(len(data) + tail)
+
+
+CASES = {
+    # the ramp
+    "flipped image data": lambda: flipped_image_data(693, 3),
+    "RGB at 4 bits": lambda: changed_header(depth=4, colour=2),
+    "16384 x 16384 black": lambda: huge_png(16384),
+    "damaged progressive JPEG": damaged_progressive_jpeg,
+    "Radiance with a zero run": radiance_with_zero_run,
+    "huge Photoshop file": huge_psd,
+    # the music
+    "Wave data before format": wav_data_first,
+    "Wave at 2^32-1 Hz": lambda: wav_rate(0xFFFFFFFF),
+    "Wave with half a frame": wav_half_frame,
+    "FLAC without stream information": flac_without_stream_information,
+    "Vorbis with a residue book of no dimension": residue_book_of_no_dimension,
+    "Vorbis at 2^32-1 Hz": lambda: vorbis_rate(0xFFFFFFFF),
+}
+
+if case == "Vorbis and 1 GiB of junk":
+    write_sparse_tail(music, 1 << 30)
+elif case == "PNG and 2 MiB of junk":
+    write_sparse_tail(terrain, 2 << 20)
+else:
+    out.write_bytes(CASES[case]())
