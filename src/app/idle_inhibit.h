@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
+#include <thread>
 
-// The connections are those of Xlib and sd-bus; declared here so that the entry point does
-// not take in Xlib's macros.
+// Xlib's connection; declared here so that the entry point does not take in Xlib's macros.
 struct _XDisplay;
-struct sd_bus;
 
 // What keeps the screen awake while the viewer's window is open: nobody types at the
 // viewer, so the desktop would otherwise take its stillness for an empty seat.
@@ -13,16 +13,19 @@ struct IdleInhibition {
     // The connection that asked the X server to suspend its saver and power saving; the
     // suspension lasts as long as this connection does.
     _XDisplay* display = nullptr;
-    // The session bus connection whose idle service holds `cookie`; some services drop an
-    // inhibition as soon as the connection that asked for it goes away.
-    sd_bus* sessionBus = nullptr;
-    std::uint32_t cookie = 0;
+    // The desktop's idle services are asked on a thread of their own, with a session bus
+    // connection of its own, so that a service that does not answer never holds up the
+    // globe. Setting the promise tells that thread to hand back what it holds.
+    std::promise<void> releaseRequest;
+    std::thread sessionWorker;
 };
 
-// Asks the X server and the session's idle service not to blank, lock or power down the
-// screen. Either may be absent (no extension, no session bus, no service): that part is
-// left out silently, and nothing waits longer than a short call timeout.
-IdleInhibition inhibitIdle();
+// Asks the X server, at once, and the desktop's idle services, in the background, not to
+// blank, lock or power down the screen; `toplevel` is the window's X id, which some
+// services tie the inhibition to. Any of them may be absent (no extension, no session
+// bus, no service): that part is left out silently.
+IdleInhibition inhibitIdle(std::uint32_t toplevel);
 
-// Hands back what inhibitIdle() obtained and closes its connections.
+// Hands back what inhibitIdle() obtained, waiting for an answer still on its way, and
+// closes the connections. A service that does not answer costs at most a short timeout.
 void releaseIdle(IdleInhibition& inhibition);

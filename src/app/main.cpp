@@ -37,7 +37,8 @@ int showGlobe(ViewerDisplay& display) {
     if (!openViewer(windowSlot, display)) return 1;
     sf::Window& window = *windowSlot;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
-    IdleInhibition idleInhibition = inhibitIdle();
+    // Every return from here on must pass releaseIdle(), which ends its worker thread.
+    IdleInhibition idleInhibition = inhibitIdle(window.getSystemHandle());
 
     sf::Texture texture;
     Scene scene = setUpScene(texture);
