@@ -44,8 +44,9 @@ constexpr std::array<IdleService, 3> idleServices{{
 }};
 
 // Nothing waits for the inhibitions, so a desktop still busy with its own start-up may take
-// its time; at shutdown an answer still on its way gets only the release's short timeout.
-constexpr std::chrono::seconds inhibitTimeout{5};
+// as long as any D-Bus call may; at shutdown an answer still on its way gets only the
+// release's short timeout.
+constexpr std::chrono::seconds inhibitTimeout{25};
 // A service that does not answer by then is treated as gone: shutdown must not hang on a
 // stuck desktop.
 constexpr std::chrono::milliseconds releaseTimeout{500};

@@ -49,19 +49,24 @@ count() { grep -cE -- "$1" "$2" || true; }
 
 saver_is() { [ "$($PYTHON "$BATS_TEST_DIRNAME/x_probe.py" saver)" = "$1" ]; }
 
-# time_to_globe [SECONDS]: launches the viewer and adds to the array TIMES the seconds from its
-# start to its first globe frame; the viewer then ends on a close within the seconds.
+# time_to_globe: launches the viewer, adds to the array STARTS the seconds from its start to
+# its first globe frame, closes it and adds to ENDS the seconds from the close to its end,
+# which must come within 2 s.
 time_to_globe() {
     make_run_dir
     $PYTHON "$BATS_TEST_DIRNAME/x_probe.py" globe "$PATIENCE" >"$RUN_DIR/globe_time" &
-    local probe=$! start=$EPOCHREALTIME
+    local probe=$! start=$EPOCHREALTIME closed
     launch
     wait "$probe"
-    wait_for_globe "$RUN_DIR/globe.ppm" && close_ends_with_0 "${1:-$PATIENCE}" && stderr_is_clean
-    TIMES+=("$(awk -v start="$start" '{ print $1 - start }' "$RUN_DIR/globe_time")")
+    STARTS+=("$(awk -v start="$start" '{ print $1 - start }' "$RUN_DIR/globe_time")")
+    wait_for_globe "$RUN_DIR/globe.ppm"
+    within "$PATIENCE" viewer_focused && xdotool key alt+F4
+    closed=$EPOCHREALTIME
+    ends_with 0 2 && stderr_is_clean
+    ENDS+=("$(awk -v closed="$closed" -v now="$EPOCHREALTIME" 'BEGIN { print now - closed }')")
 }
 
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+least() { printf '%s\n' "$@" | sort -n | head -n 1; }
 
 @test "the X server's saver stops when the window opens, stays off while it is open, and runs again after" {
     # Without input the saver comes on after 2 s; it is on when the viewer starts.
@@ -123,19 +128,21 @@ median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int(
 
 @test "an idle service that never answers does not delay the first globe frame, nor hold up the end" {
     start_session_bus
-    local runs=5 without=() hung=() run
+    local runs=5 without=() hung=() run STARTS ENDS
     # Turn about, so that a change in the machine's load falls on both alike.
     for ((run = 0; run < runs; run++)); do
-        TIMES=() && time_to_globe && without+=("${TIMES[@]}")
+        STARTS=() && time_to_globe && without+=("${STARTS[@]}")
         start_idle_service org.freedesktop.ScreenSaver "$BATS_TEST_TMPDIR/calls" '{"hung": true}'
-        # What the end waits for the unanswered call is short beside its own timeout.
-        TIMES=() && time_to_globe 3 && hung+=("${TIMES[@]}")
+        STARTS=() && time_to_globe && hung+=("${STARTS[@]}")
         stop_idle_service
     done
     echo "# seconds to the first globe frame, without a service: ${without[*]}; hung: ${hung[*]}"
+    echo "# seconds from the close to the end, by turns: ${ENDS[*]}"
+    # Load only ever adds to a run's time, while a wait on the service would add to every one:
+    # the fastest run of each kind is the one least disturbed.
     local difference
-    difference=$(awk -v a="$(median "${hung[@]}")" -v b="$(median "${without[@]}")" \
+    difference=$(awk -v a="$(least "${hung[@]}")" -v b="$(least "${without[@]}")" \
         'BEGIN { print a - b }')
-    echo "# difference of the medians: $difference"
+    echo "# difference of the fastest: $difference"
     awk -v d="$difference" 'BEGIN { exit !(d < 0.2) }'
 }
