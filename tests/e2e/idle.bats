@@ -49,24 +49,34 @@ count() { grep -cE -- "$1" "$2" || true; }
 
 saver_is() { [ "$($PYTHON "$BATS_TEST_DIRNAME/x_probe.py" saver)" = "$1" ]; }
 
-# time_to_globe: launches the viewer, adds to the array STARTS the seconds from its start to
-# its first globe frame, closes it and adds to ENDS the seconds from the close to its end,
-# which must come within 2 s.
+# time_to_globe: launches the viewer, and once it has closed, sets START to the seconds from
+# its start to its first globe frame and END to those from the close to its end.
 time_to_globe() {
     make_run_dir
     $PYTHON "$BATS_TEST_DIRNAME/x_probe.py" globe "$PATIENCE" >"$RUN_DIR/globe_time" &
-    local probe=$! start=$EPOCHREALTIME closed
+    local probe=$! started=$EPOCHREALTIME closed
     launch
     wait "$probe"
-    STARTS+=("$(awk -v start="$start" '{ print $1 - start }' "$RUN_DIR/globe_time")")
     wait_for_globe "$RUN_DIR/globe.ppm"
-    within "$PATIENCE" viewer_focused && xdotool key alt+F4
+    within "$PATIENCE" viewer_focused
+    xdotool key alt+F4
     closed=$EPOCHREALTIME
-    ends_with 0 2 && stderr_is_clean
-    ENDS+=("$(awk -v closed="$closed" -v now="$EPOCHREALTIME" 'BEGIN { print now - closed }')")
+    # A shutdown held up by the service until its call times out ends only after 25 s.
+    ends_with 0 10
+    stderr_is_clean
+    START=$(awk -v started="$started" '{ print $1 - started }' "$RUN_DIR/globe_time")
+    END=$(awk -v closed="$closed" -v now="$EPOCHREALTIME" 'BEGIN { print now - closed }')
 }
 
-least() { printf '%s\n' "$@" | sort -n | head -n 1; }
+# slower_by_less_than SECONDS TIMES OTHER_TIMES: the fastest of the times is less than the
+# seconds slower than the fastest of the other times.
+slower_by_less_than() {
+    local difference
+    difference=$(printf '%s\n' "$2" "$3" | awk '{ least = $1; for (i = 2; i <= NF; ++i)
+        if ($i < least) least = $i; print least }' | paste -sd-)
+    echo "# the fastest differ by $(awk "BEGIN { print $difference }") s, less than $1 s?"
+    awk "BEGIN { exit !($difference < $1) }"
+}
 
 @test "the X server's saver stops when the window opens, stays off while it is open, and runs again after" {
     # Without input the saver comes on after 2 s; it is on when the viewer starts.
@@ -118,31 +128,37 @@ least() { printf '%s\n' "$@" | sort -n | head -n 1; }
 @test "without a session bus, or with one but no idle service, the viewer runs as before and says nothing" {
     make_run_dir
     launch env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR
-    wait_for_globe "$RUN_DIR/globe.ppm" && close_ends_with_0 && stderr_is_clean
+    wait_for_globe "$RUN_DIR/globe.ppm"
+    close_ends_with_0
+    stderr_is_clean
 
     start_session_bus
     make_run_dir
     launch
-    wait_for_globe "$RUN_DIR/globe.ppm" && close_ends_with_0 && stderr_is_clean
+    wait_for_globe "$RUN_DIR/globe.ppm"
+    close_ends_with_0
+    stderr_is_clean
 }
 
 @test "an idle service that never answers does not delay the first globe frame, nor hold up the end" {
     start_session_bus
-    local runs=5 without=() hung=() run STARTS ENDS
+    local runs=5 run starts_without=() starts_hung=() ends_without=() ends_hung=()
     # Turn about, so that a change in the machine's load falls on both alike.
     for ((run = 0; run < runs; run++)); do
-        STARTS=() && time_to_globe && without+=("${STARTS[@]}")
+        time_to_globe
+        starts_without+=("$START") ends_without+=("$END")
         start_idle_service org.freedesktop.ScreenSaver "$BATS_TEST_TMPDIR/calls" '{"hung": true}'
-        STARTS=() && time_to_globe && hung+=("${STARTS[@]}")
+        time_to_globe
+        starts_hung+=("$START") ends_hung+=("$END")
         stop_idle_service
     done
-    echo "# seconds to the first globe frame, without a service: ${without[*]}; hung: ${hung[*]}"
-    echo "# seconds from the close to the end, by turns: ${ENDS[*]}"
-    # Load only ever adds to a run's time, while a wait on the service would add to every one:
-    # the fastest run of each kind is the one least disturbed.
-    local difference
-    difference=$(awk -v a="$(least "${hung[@]}")" -v b="$(least "${without[@]}")" \
-        'BEGIN { print a - b }')
-    echo "# difference of the fastest: $difference"
-    awk -v d="$difference" 'BEGIN { exit !(d < 0.2) }'
+    echo "# seconds to the first globe frame without a service: ${starts_without[*]}"
+    echo "# with one that never answers: ${starts_hung[*]}"
+    echo "# seconds from the close to the end without a service: ${ends_without[*]}"
+    echo "# with one that never answers: ${ends_hung[*]}"
+    # Load only ever adds to a run's time, while a wait on the service would add to every one
+    # of its kind: the fastest run of each kind is the one least disturbed. The end may wait
+    # half a second for the answer, so that a release could name its cookie.
+    slower_by_less_than 0.2 "${starts_hung[*]}" "${starts_without[*]}"
+    slower_by_less_than 1 "${ends_hung[*]}" "${ends_without[*]}"
 }
