@@ -38,7 +38,8 @@ int showGlobe(ViewerDisplay& display) {
     sf::Window& window = *windowSlot;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
-    IdleInhibition idleInhibition = inhibitIdle(window.getSystemHandle());
+    IdleInhibition idleInhibition =
+        inhibitIdle(static_cast<std::uint32_t>(window.getSystemHandle()));
 
     sf::Texture texture;
     Scene scene = setUpScene(texture);
