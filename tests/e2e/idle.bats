@@ -149,9 +149,10 @@ slower_by_less_than() {
 }
 
 # The end may wait half a second for an answer still on its way, so that a release could
-# name its cookie.
+# name its cookie, and a loaded machine may stretch that wait to a second or so; a service
+# that held it up would hold it for the call's whole 25 s.
 kinds_differ_by_less() {
-    slower_by_less_than 0.2 "$1" "$2" && slower_by_less_than 1 "$3" "$4"
+    slower_by_less_than 0.2 "$1" "$2" && slower_by_less_than 1.5 "$3" "$4"
 }
 
 @test "an idle service that never answers does not delay the first globe frame, nor hold up the end" {
