@@ -1,9 +1,10 @@
 '''Looks at the X server as the tests need it, through python3-xlib.
 
 x_probe.py saver: prints the screen saver's state, "Off", "On", "Cycle" or "Disabled".
-x_probe.py globe SECONDS: waits until the screen shows a globe, by the same test as the
-helpers' wait_for_globe (top left corner black, middle not), and prints the clock time
-(seconds since the epoch) when it first did; fails when none shows within the seconds.
+x_probe.py globe SECONDS: prints "ready" once it looks at the screen, waits until the screen
+shows a globe, by the same test as the helpers' wait_for_globe (top left corner black,
+middle not), and prints the clock time (seconds since the epoch) when it first did; fails
+when none shows within the seconds.
 '''
 
 import sys
@@ -30,6 +31,7 @@ def main():
     if sys.argv[1] == 'saver':
         print(SAVER_STATES.get(root.screensaver_query_info().state, 'unknown'))
         return 0
+    print('ready', flush=True)
     deadline = time.time() + float(sys.argv[2])
     while time.time() < deadline:
         now = time.time()
