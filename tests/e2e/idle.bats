@@ -36,8 +36,10 @@ start_idle_service() {
     IDLE_SERVICE=$service $PYTHON -m dbusmock --session -l "$2" -p "$parameters" \
         --template "$BATS_TEST_DIRNAME/idle_service_mock.py" >/dev/null 2>&1 3>&- &
     MOCK=$!
-    within 10 eval 'dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-        org.freedesktop.DBus.NameHasOwner string:$service | grep -q "boolean true"'
+    # Answered only once the mock has loaded and idles, so that it takes no time from the
+    # viewer's start.
+    within 10 dbus-send --session --print-reply --dest="$service" / org.freedesktop.DBus.Peer.Ping \
+        >/dev/null 2>&1
 }
 stop_idle_service() {
     kill "$MOCK" && wait "$MOCK" || true
