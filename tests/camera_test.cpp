@@ -55,6 +55,20 @@ TEST(Camera, ArrowKeysTurnAStepAFrameWhileHeld) {
     EXPECT_NEAR(held.yaw, pi, 1e-5f);
 }
 
+// Nobody steers a screensaver's globe: it turns frame by frame exactly as under a held Left,
+// and neither tilts nor moves the eye.
+TEST(Camera, TurningCameraTurnsAsLeftHeld) {
+    Camera turning = turningCamera(), held;
+    handleKey(held, pressed, Key::Left);
+    for (int frame = 0; frame < 120; ++frame) {
+        stepCamera(turning);
+        stepCamera(held);
+        ASSERT_EQ(turning.yaw, held.yaw) << frame;
+    }
+    EXPECT_EQ(turning.pitch, 0);
+    EXPECT_EQ(turning.distance, Camera{}.distance);
+}
+
 TEST(Camera, ReleasingEitherTiltKeyStopsTheTilt) {
     Camera camera;
     handleKey(camera, pressed, Key::Up);

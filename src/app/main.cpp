@@ -10,10 +10,13 @@
 #include <glm/vec3.hpp>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/assets.h"
 #include "app/audio.h"
+#include "app/drawing_target.h"
+#include "app/guest_drawing.h"
 #include "app/idle_inhibit.h"
 #include "app/standard_streams.h"
 #include "app/startup.h"
@@ -87,20 +90,45 @@ int showGlobe(ViewerDisplay& display) {
     return displayFailed() ? 1 : 0;
 }
 
+// Where to draw, from --root and --window-id ID; every other argument is ignored, as before.
+// Nothing after one line on standard error for an id that is none.
+std::optional<DrawingTarget> readTarget(int argc, char** argv) {
+    bool root = false;
+    std::optional<unsigned long> windowId;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--root") {
+            root = true;
+        } else if (argument == "--window-id") {
+            const std::string text = i + 1 < argc ? argv[++i] : "";
+            windowId = parseWindowId(text);
+            if (!windowId) {
+                std::cerr << "--window-id needs a window id (decimal or 0x hexadecimal), not \""
+                          << text << "\"." << std::endl;
+                return std::nullopt;
+            }
+        }
+    }
+    return chooseTarget(root, windowId, std::getenv("XSCREENSAVER_WINDOW"));
+}
+
 }  // namespace
 
-int main(int, char** arguments) {
+int main(int argumentCount, char** arguments) {
     // The viewer's own child that proves the music decodes, started as no user starts it.
     if (arguments[0] != nullptr && std::strcmp(arguments[0], musicCheckName) == 0)
         return runMusicCheck();
     openClosedStandardStreams();
     installTerminationHandlers();
+    const std::optional<DrawingTarget> target = readTarget(argumentCount, arguments);
+    if (!target) return 1;
     if (!checkProcessor()) return 1;
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     std::optional<ViewerDisplay> display = checkDisplay();
     if (!display) return 1;
-    const int status = showGlobe(*display);
+    const int status = target->kind == TargetKind::ownWindow ? showGlobe(*display)
+                                                             : drawIntoTarget(*display, *target);
     // The window goes with the connection that made it, after the window library's context.
     closeDisplay(*display);
     return status;

@@ -367,6 +367,11 @@ bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer) {
     return true;
 }
 
+void adoptViewerWindow(ViewerDisplay& viewer, unsigned long window, unsigned long colormap) {
+    viewer.window = ownWindow = window;
+    viewer.colormap = colormap;
+}
+
 bool viewerCloseRequested(ViewerDisplay& viewer) {
     bool requested = viewer.window == 0;
     XEvent event;

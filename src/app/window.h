@@ -50,6 +50,11 @@ bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
 // window; false as openViewer().
 bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle);
 
+// Takes `window`, made on the viewer's connection with `colormap`, as the viewer's window:
+// requests naming it once another client destroyed it are no failure, and closeDisplay
+// destroys it and frees the colormap.
+void adoptViewerWindow(ViewerDisplay& display, unsigned long window, unsigned long colormap);
+
 // True once the viewer's window has been asked to close (the window manager's close request)
 // or destroyed from outside (another client's XDestroyWindow): the viewer then ends as on
 // the window library's Closed event. Both come to the connection that made the window, not

@@ -27,6 +27,12 @@ float rounded(double value) {
 
 }  // namespace
 
+Camera turningCamera() {
+    Camera camera;
+    camera.yawSpeed = keySpeed;
+    return camera;
+}
+
 void handleCameraEvent(Camera& camera, const sf::Event& event) {
     switch (event.type) {
         case sf::Event::KeyPressed:

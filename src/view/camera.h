@@ -13,6 +13,10 @@ struct Camera {
     float pitchSpeed = 0.0f;
 };
 
+// The camera of a picture nobody steers, such as a screensaver's: the globe turns about its
+// vertical axis by itself, as fast and in the same sense as while Left is held.
+Camera turningCamera();
+
 // Arrow keys set or stop a turn, and the window's losing the focus stops both; the wheel
 // moves the eye. Other events change nothing.
 void handleCameraEvent(Camera& camera, const sf::Event& event);

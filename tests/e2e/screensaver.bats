@@ -1,0 +1,165 @@
+# The viewer as a screensaver: run by the real xscreensaver, whose settings in a scratch home
+# select the built viewer and nothing else, and drawing into a window of another program
+# given by its id.
+
+load helpers
+
+# xscreensaver runs no programs as root, so under root it runs as nobody, in folders nobody
+# can read: a scratch folder of its own under /tmp, as bats' are closed to others.
+setup() {
+    make_run_dir
+    SAVER_DIR=$(mktemp -d /tmp/quillmere-saver.XXXXXX)
+    chmod 755 "$SAVER_DIR"
+    AS_SAVER_USER=()
+    if [ "$(id -u)" = 0 ]; then
+        AS_SAVER_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chown nobody:nogroup "$SAVER_DIR"
+    fi
+}
+
+teardown() {
+    stop_viewer
+    [ -z "${TARGET_CLIENT:-}" ] || kill "$TARGET_CLIENT" 2>/dev/null || true
+    stop_screensaver
+    rm -rf "$SAVER_DIR"
+}
+
+# start_screensaver: xscreensaver in SAVER_DIR with the viewer's ramp, its home there too,
+# whose settings run the viewer on the screensaver's window and never lock. SAVER is its
+# process id, once it answers commands.
+start_screensaver() {
+    cp "$ASSETS/terrain.png" "$SAVER_DIR/"
+    cat >"$SAVER_DIR/.xscreensaver" <<EOF
+mode: one
+selected: 0
+lock: False
+splash: False
+fade: False
+unfade: False
+timeout: 0:30:00
+programs: $QUILLMERE --root \\n
+EOF
+    chmod 644 "$SAVER_DIR"/*
+    [ ${#AS_SAVER_USER[@]} = 0 ] || chown nobody:nogroup "$SAVER_DIR"/*
+    (cd "$SAVER_DIR" && exec env HOME="$SAVER_DIR" "${AS_SAVER_USER[@]}" \
+        xscreensaver -no-splash -verbose >"$RUN_DIR/screensaver.log" 2>&1) 3>&- &
+    SAVER=$!
+    within 20 xscreensaver-command -version >/dev/null 2>&1
+}
+
+stop_screensaver() {
+    [ -n "${SAVER:-}" ] || return 0
+    xscreensaver-command -exit >/dev/null 2>&1 || kill "$SAVER" 2>/dev/null || true
+    within 10 bash -c "! kill -0 $SAVER 2>/dev/null" || kill -KILL "$SAVER" 2>/dev/null || true
+    wait "$SAVER" 2>/dev/null || true
+    SAVER=
+}
+
+# The viewer the screensaver runs, two generations below it (xscreensaver-gfx starts the
+# programs), printed as its process id; fails while there is none.
+saver_viewer() {
+    local child grandchild
+    for child in $(pgrep -P "$SAVER"); do
+        for grandchild in $(pgrep -P "$child"); do
+            [ "$(readlink "/proc/$grandchild/exe")" = "$(readlink -f "$QUILLMERE")" ] &&
+                echo "$grandchild" && return 0
+        done
+    done
+    return 1
+}
+
+# Gone from the process table, or exited and waiting only to be reaped.
+process_ended() { [[ ! -e /proc/$1 || $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == Z ]]; }
+
+# True when the grab $1 shows a globe: its middle lit, its top left corner black.
+shows_globe() {
+    [ "$(convert "$1" -format '%[fx:p{0,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
+}
+
+# The windows xscreensaver made for its programs, and the children the viewer put in them.
+saver_windows() { xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}'; }
+children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
+
+@test "xscreensaver runs the viewer, which shows a turning globe and ends within a second of -deactivate, leaving nothing behind" {
+    start_screensaver
+    xscreensaver-command -activate
+    within "$PATIENCE" saver_viewer >/dev/null
+    local hack saver child
+    hack=$(saver_viewer)
+    grab_globe() { grab "$1" && shows_globe "$1"; }
+    within "$PATIENCE" grab_globe "$RUN_DIR/first.ppm"
+    sleep 1
+    grab "$RUN_DIR/second.ppm"
+    shows_globe "$RUN_DIR/second.ppm"
+    # The globe turns by itself: a second later the picture has changed.
+    ! cmp -s "$RUN_DIR/first.ppm" "$RUN_DIR/second.ppm"
+    globe_is_round_and_centred "$RUN_DIR/second.ppm"
+    saver=$(saver_windows)
+    child=$(children_of "$saver")
+    [ -n "$child" ]
+
+    xscreensaver-command -deactivate
+    within 1 process_ended "$hack"
+    ! xwininfo -id "$child" >/dev/null 2>&1
+    grep -q "forked \"$QUILLMERE --root\"" "$RUN_DIR/screensaver.log"
+}
+
+# A window of xmessage, a plain X client, titled for this test only.
+open_target() {
+    TARGET_TITLE="quillmere-target-$$-$BATS_TEST_NUMBER"
+    xmessage -title "$TARGET_TITLE" -geometry "$1" target 3>&- 2>/dev/null &
+    TARGET_CLIENT=$!
+    TARGET=$(timeout 20 xdotool search --sync --onlyvisible --name "^$TARGET_TITLE\$" | head -1)
+    [ -n "$TARGET" ]
+}
+
+# Grabs the target window's area of the screen into $1.
+grab_target() {
+    local area
+    area=$(xwininfo -id "$TARGET" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
+    grab "$1.screen" && convert "$1.screen" -crop "$area" +repage "ppm:$1"
+}
+target_shows_steady_globe() {
+    grab_target "$1.next" || return 1
+    local steady=1
+    ! cmp -s "$1.next" "$1" || steady=0
+    mv "$1.next" "$1"
+    ((steady == 1)) && shows_globe "$1" && globe_is_round_and_centred "$1"
+}
+# wait_for_globe_in_target FILE: until the window's area shows a round globe in its band.
+wait_for_globe_in_target() { rm -f "$1" && within "$PATIENCE" target_shows_steady_globe "$1"; }
+
+@test "a window given by id shows the globe in its band, follows its size and ends the viewer with 0 when destroyed" {
+    open_target 800x600+40+40
+    launch -- --window-id "$TARGET"
+    wait_for_globe_in_target "$RUN_DIR/target.ppm"
+    # No window of the viewer's own.
+    ! viewer_window
+    # Wider than 16:9 now: the band is the window's height.
+    xdotool windowsize "$TARGET" 900 300
+    wait_for_globe_in_target "$RUN_DIR/wide.ppm"
+    [ "$(identify -format %wx%h "$RUN_DIR/wide.ppm")" = 900x300 ]
+
+    kill "$TARGET_CLIENT"
+    ends_with 0 10
+    stderr_is_clean
+}
+
+@test "the window id may be given in hexadecimal; SIGTERM ends the viewer, which dies of it" {
+    open_target 640x360+0+0
+    launch -- --window-id "$(printf '0x%x' "$TARGET")"
+    wait_for_globe_in_target "$RUN_DIR/target.ppm"
+    kill -TERM "$VIEWER"
+    ends_with 143 10
+    stderr_is_clean
+}
+
+@test "a window id that names no window, or none at all, is one line and status 1" {
+    for id in 0x1fffffff nonsense; do
+        launch -- --window-id "$id"
+        ends_with 1 10
+        [ "$(wc -l <"$RUN_DIR/stderr")" = 1 ]
+        cat "$RUN_DIR/stderr"
+    done
+}
