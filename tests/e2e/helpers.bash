@@ -141,3 +141,41 @@ globe_is_round_and_centred() {
 stderr_is_clean() {
     [ -f "$RUN_DIR/stderr" ] && ! grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"
 }
+
+# open_target GEOMETRY: a window of xmessage, a plain X client, titled for this test only, for
+# the viewer to draw into; TARGET is its id, TARGET_CLIENT the client's process id.
+open_target() {
+    TARGET_TITLE="quillmere-target-$$-$BATS_TEST_NUMBER"
+    xmessage -title "$TARGET_TITLE" -geometry "$1" target 3>&- 2>/dev/null &
+    TARGET_CLIENT=$!
+    TARGET=$(timeout 20 xdotool search --sync --onlyvisible --name "^$TARGET_TITLE\$" | head -1)
+    [ -n "$TARGET" ]
+}
+
+close_target() {
+    [ -z "${TARGET_CLIENT:-}" ] || kill "$TARGET_CLIENT" 2>/dev/null || true
+    TARGET_CLIENT=
+}
+
+# Grabs the target window's area of the screen into $1.
+grab_target() {
+    local area
+    area=$(xwininfo -id "$TARGET" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
+    grab "$1.screen" && convert "$1.screen" -crop "$area" +repage "ppm:$1"
+}
+# True when the grab $1 shows a globe: its middle lit, its top left corner black.
+shows_globe() {
+    [ "$(convert "$1" -format '%[fx:p{0,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
+}
+
+# wait_for_globe_in_target FILE: grabs the window's area into FILE until it shows a round globe
+# in the window's band that has turned since the grab before, so that it is being drawn now.
+wait_for_globe_in_target() { rm -f "$1" && within "$PATIENCE" target_shows_turning_globe "$1"; }
+target_shows_turning_globe() {
+    grab_target "$1.next" || return 1
+    local turned=0
+    cmp -s "$1.next" "$1" || turned=1
+    mv "$1.next" "$1"
+    ((turned == 1)) && shows_globe "$1" && globe_is_round_and_centred "$1"
+}

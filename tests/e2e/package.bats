@@ -13,6 +13,10 @@ setup_file() {
 }
 
 setup() { make_run_dir; }
+teardown() {
+    stop_viewer
+    close_target
+}
 
 @test "the package holds the music and the icons, names its libraries and places its manual" {
     dpkg-deb -f "$DEB" Depends | grep -q libsfml-audio
@@ -35,6 +39,28 @@ setup() { make_run_dir; }
     launch # without its ramp the globe would stay black
     wait_for_globe "$RUN_DIR/globe.ppm"
     close_ends_with_0
+    stderr_is_clean
+}
+
+@test "xscreensaver finds the screensaver in its folder, named and described, and it draws into a given window" {
+    [ "$(readlink -f "$ROOT/usr/libexec/xscreensaver/quillmere")" = "$ROOT/usr/bin/quillmere" ]
+    # xscreensaver's settings dialog names a program by its file's label and shows its
+    # description; the program's own name finds the file.
+    python3 - "$ROOT/usr/share/xscreensaver/config/quillmere.xml" <<'EOF'
+import sys
+import xml.etree.ElementTree as tree
+saver = tree.parse(sys.argv[1]).getroot()
+assert saver.tag == "screensaver" and saver.get("name") == "quillmere", saver.attrib
+assert saver.get("_label") == "Quillmere", saver.attrib
+assert saver.find("command").get("arg") == "--root"
+lines = saver.find("_description").text.strip().splitlines()
+assert len(lines) == 1 and lines[0].startswith("A new random globe"), lines
+EOF
+    open_target 640x480+20+20
+    QUILLMERE=$ROOT/usr/libexec/xscreensaver/quillmere launch -- --window-id "$TARGET"
+    wait_for_globe_in_target "$RUN_DIR/target.ppm"
+    close_target
+    ends_with 0
     stderr_is_clean
 }
 

@@ -19,7 +19,7 @@ setup() {
 
 teardown() {
     stop_viewer
-    [ -z "${TARGET_CLIENT:-}" ] || kill "$TARGET_CLIENT" 2>/dev/null || true
+    close_target
     stop_screensaver
     rm -rf "$SAVER_DIR"
 }
@@ -71,11 +71,6 @@ saver_viewer() {
 # Gone from the process table, or exited and waiting only to be reaped.
 process_ended() { [[ ! -e /proc/$1 || $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == Z ]]; }
 
-# True when the grab $1 shows a globe: its middle lit, its top left corner black.
-shows_globe() {
-    [ "$(convert "$1" -format '%[fx:p{0,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
-}
-
 # The windows xscreensaver made for its programs, and the children the viewer put in them.
 saver_windows() { xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}'; }
 children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
@@ -104,31 +99,6 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     grep -q "forked \"$QUILLMERE --root\"" "$RUN_DIR/screensaver.log"
 }
 
-# A window of xmessage, a plain X client, titled for this test only.
-open_target() {
-    TARGET_TITLE="quillmere-target-$$-$BATS_TEST_NUMBER"
-    xmessage -title "$TARGET_TITLE" -geometry "$1" target 3>&- 2>/dev/null &
-    TARGET_CLIENT=$!
-    TARGET=$(timeout 20 xdotool search --sync --onlyvisible --name "^$TARGET_TITLE\$" | head -1)
-    [ -n "$TARGET" ]
-}
-
-# Grabs the target window's area of the screen into $1.
-grab_target() {
-    local area
-    area=$(xwininfo -id "$TARGET" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
-    grab "$1.screen" && convert "$1.screen" -crop "$area" +repage "ppm:$1"
-}
-target_shows_steady_globe() {
-    grab_target "$1.next" || return 1
-    local steady=1
-    ! cmp -s "$1.next" "$1" || steady=0
-    mv "$1.next" "$1"
-    ((steady == 1)) && shows_globe "$1" && globe_is_round_and_centred "$1"
-}
-# wait_for_globe_in_target FILE: until the window's area shows a round globe in its band.
-wait_for_globe_in_target() { rm -f "$1" && within "$PATIENCE" target_shows_steady_globe "$1"; }
 
 @test "a window given by id shows the globe in its band, follows its size and ends the viewer with 0 when destroyed" {
     open_target 800x600+40+40
