@@ -10,11 +10,12 @@ BUILD_PACKAGES := g++ make cmake pkg-config libsfml-dev libglew-dev libglm-dev l
 PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # The tests, the benchmark and the screenshot drive the real window on a virtual screen; the
 # globe library is also cross-built for arm64 and i386 and run under qemu-user, and the package
-# is built twice from two clones of the last commit.
+# is built twice from two clones of the last commit; the screensaver runs under the real
+# xscreensaver.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
                 faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
                 man-db dbus-daemon dbus-bin python3-dbusmock python3-xlib x11-xserver-utils git \
-                g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
+                xscreensaver g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
