@@ -81,14 +81,15 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     within "$PATIENCE" saver_viewer >/dev/null
     local hack saver child
     hack=$(saver_viewer)
-    grab_globe() { grab "$1" && shows_globe "$1"; }
-    within "$PATIENCE" grab_globe "$RUN_DIR/first.ppm"
+    # Once a whole frame shows the globe, a second later the picture has changed: it turns
+    # by itself.
+    grab_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centred "$1"; }
+    within "$PATIENCE" grab_globe "$RUN_DIR/shown.ppm"
+    grab "$RUN_DIR/first.ppm"
     sleep 1
     grab "$RUN_DIR/second.ppm"
-    shows_globe "$RUN_DIR/second.ppm"
-    # The globe turns by itself: a second later the picture has changed.
     ! cmp -s "$RUN_DIR/first.ppm" "$RUN_DIR/second.ppm"
-    globe_is_round_and_centred "$RUN_DIR/second.ppm"
+    grab_globe "$RUN_DIR/second.ppm"
     saver=$(saver_windows)
     child=$(children_of "$saver")
     [ -n "$child" ]
@@ -98,7 +99,6 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     ! xwininfo -id "$child" >/dev/null 2>&1
     grep -q "forked \"$QUILLMERE --root\"" "$RUN_DIR/screensaver.log"
 }
-
 
 @test "a window given by id shows the globe in its band, follows its size and ends the viewer with 0 when destroyed" {
     open_target 800x600+40+40
