@@ -78,7 +78,7 @@ std::optional<GuestWindow> openGuestWindow(ViewerDisplay& viewer, const DrawingT
     guest.height = static_cast<unsigned>(attributes->height);
 
     XVisualInfo pattern{};
-    pattern.visualid = viewer.visualId;
+    pattern.visualid = chooseSinglySampledVisual(viewer);
     int count = 0;
     XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask, &pattern, &count);
     XSetWindowAttributes settings{};

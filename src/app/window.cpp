@@ -119,9 +119,9 @@ int glxValue(Display* display, XVisualInfo& visual, int attribute) {
 }
 
 // Among the screen's double-buffered RGBA OpenGL visuals (the globe's shading needs RGBA),
-// the nearest to the screen's bits per pixel, the depth buffer and the antialiasing; the
-// first of equals. Null when there is none.
-std::optional<unsigned long> chooseVisual(Display* display) {
+// the nearest to the screen's bits per pixel, the depth buffer and the samples per pixel
+// wanted; the first of equals. Null when there is none.
+std::optional<unsigned long> chooseVisual(Display* display, int wantedSamples) {
     const int bitsPerPixel = screenBitsPerPixel(display);
     XVisualInfo pattern{};
     pattern.screen = DefaultScreen(display);
@@ -143,7 +143,7 @@ std::optional<unsigned long> chooseVisual(Display* display) {
         const int score = shortfallScore(bitsPerPixel, colourBits) +
                           shortfallScore(depthBits, glxValue(display, visual, GLX_DEPTH_SIZE)) +
                           shortfallScore(stencilBits, glxValue(display, visual, GLX_STENCIL_SIZE)) +
-                          shortfallScore(antialiasingLevel, samples);
+                          shortfallScore(wantedSamples, samples);
         if (!best || score < bestScore) {
             best = visual.visualid;
             bestScore = score;
@@ -302,7 +302,7 @@ std::optional<ViewerDisplay> checkDisplay() {
     if (!glXQueryExtension(display, &errorBase, &eventBase)) {
         std::cerr << "The X display \"" << name << "\" offers no OpenGL (no GLX extension)."
                   << std::endl;
-    } else if (!(visualId = chooseVisual(display))) {
+    } else if (!(visualId = chooseVisual(display, antialiasingLevel))) {
         std::cerr << "The X display \"" << name
                   << "\" offers no double-buffered RGBA OpenGL visual (screen depth "
                   << DefaultDepth(display, DefaultScreen(display)) << ")." << std::endl;
@@ -365,6 +365,10 @@ bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer) {
     if (!useViewerWindow(windowSlot, viewer.window)) return false;
     if (!managed) takeFocusOnceShown(viewer.display, viewer.window);
     return true;
+}
+
+unsigned long chooseSinglySampledVisual(const ViewerDisplay& viewer) {
+    return chooseVisual(viewer.display, 0).value_or(viewer.visualId);
 }
 
 void adoptViewerWindow(ViewerDisplay& viewer, unsigned long window, unsigned long colormap) {

@@ -50,6 +50,11 @@ bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
 // window; false as openViewer().
 bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle);
 
+// The visual checkDisplay() chose, but the nearest one without multisampling: a screensaver
+// draws for hours, and on a software renderer four samples cost about four times the pixels
+// and hold up the end of a frame, and so the end on SIGTERM.
+unsigned long chooseSinglySampledVisual(const ViewerDisplay& display);
+
 // Takes `window`, made on the viewer's connection with `colormap`, as the viewer's window:
 // requests naming it once another client destroyed it are no failure, and closeDisplay
 // destroys it and frees the colormap.
