@@ -24,7 +24,7 @@ int drawIntoTarget(ViewerDisplay& display, const DrawingTarget& target) {
     std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
     std::optional<GuestWindow> guest = openGuestWindow(display, target);
     if (!guest || displayFailed()) return 1;
-    if (!useViewerWindow(windowSlot, display.window)) return 1;
+    if (!useViewerWindow(windowSlot, display.window, false)) return 1;
     sf::Window& window = *windowSlot;
 
     sf::Texture texture;

@@ -343,10 +343,12 @@ bool loadOpenGl() {
     return true;
 }
 
-bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle) {
+bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle,
+                     bool multisampled) {
     passLibraryMessagesBut(randrMissing, [&] {
         if (!windowSlot) windowSlot.emplace();
-        windowSlot->create(handle, sf::ContextSettings(depthBits, stencilBits, antialiasingLevel,
+        windowSlot->create(handle, sf::ContextSettings(depthBits, stencilBits,
+                                                       multisampled ? antialiasingLevel : 0,
                                                        majorVersion, minorVersion));
     });
     sf::Window& window = *windowSlot;

@@ -47,8 +47,10 @@ bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
 
 // Hands the window object the viewer's OpenGL context in the X window `handle`, which may be
 // anyone's, then loads the OpenGL entry points, shows one black frame and fits the viewport to the
-// window; false as openViewer().
-bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle);
+// window; false as openViewer(). The context asks for the samples per pixel of the viewer's
+// visual, or for none where the window's visual has none.
+bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle,
+                     bool multisampled = true);
 
 // The visual checkDisplay() chose, but the nearest one without multisampling: a screensaver
 // draws for hours, and on a software renderer four samples cost about four times the pixels

@@ -71,6 +71,18 @@ saver_viewer() {
 # Gone from the process table, or exited and waiting only to be reaped.
 process_ended() { [[ ! -e /proc/$1 || $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == Z ]]; }
 
+# ends_within_a_second PID COMMAND...: runs the command, and the process ends within a second of
+# its start, timed to the microsecond (`within` counts whole seconds, so `within 1` may give up
+# at once).
+ends_within_a_second() {
+    local deadline=$((${EPOCHREALTIME/./} + 1000000))
+    "${@:2}" || return 1
+    until process_ended "$1"; do
+        ((${EPOCHREALTIME/./} < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
 # The windows xscreensaver made for its programs, and the children the viewer put in them.
 saver_windows() { xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}'; }
 children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
@@ -94,8 +106,7 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     child=$(children_of "$saver")
     [ -n "$child" ]
 
-    xscreensaver-command -deactivate
-    within 1 process_ended "$hack"
+    ends_within_a_second "$hack" xscreensaver-command -deactivate
     ! xwininfo -id "$child" >/dev/null 2>&1
     grep -q "forked \"$QUILLMERE --root\"" "$RUN_DIR/screensaver.log"
 }
