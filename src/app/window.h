@@ -47,8 +47,9 @@ bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
 
 // Hands the window object the viewer's OpenGL context in the X window `handle`, which may be
 // anyone's, then loads the OpenGL entry points, shows one black frame and fits the viewport to the
-// window; false as openViewer(). The context asks for the samples per pixel of the viewer's
-// visual, or for none where the window's visual has none.
+// window; false as openViewer(). The context asks for the viewer's samples per pixel or, not
+// multisampled, for none, as a window in a visual without samples has (the window library
+// warns of any shortfall).
 bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle,
                      bool multisampled = true);
 

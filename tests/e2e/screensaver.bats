@@ -83,6 +83,9 @@ ends_within_a_second() {
     done
 }
 
+# Grabs the screen into $1 and finds a whole globe there, round and in the middle.
+screen_shows_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centred "$1"; }
+
 # The windows xscreensaver made for its programs, and the children the viewer put in them.
 saver_windows() { xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}'; }
 children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
@@ -95,13 +98,12 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     hack=$(saver_viewer)
     # Once a whole frame shows the globe, a second later the picture has changed: it turns
     # by itself.
-    grab_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centred "$1"; }
-    within "$PATIENCE" grab_globe "$RUN_DIR/shown.ppm"
+    within "$PATIENCE" screen_shows_globe "$RUN_DIR/shown.ppm"
     grab "$RUN_DIR/first.ppm"
     sleep 1
     grab "$RUN_DIR/second.ppm"
     ! cmp -s "$RUN_DIR/first.ppm" "$RUN_DIR/second.ppm"
-    grab_globe "$RUN_DIR/second.ppm"
+    screen_shows_globe "$RUN_DIR/second.ppm"
     saver=$(saver_windows)
     child=$(children_of "$saver")
     [ -n "$child" ]
@@ -113,7 +115,7 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
 
 @test "a window given by id shows the globe in its band, follows its size and ends the viewer with 0 when destroyed" {
     open_target 800x600+40+40
-    launch -- --window-id "$TARGET"
+    launch -- --window-id "$(printf '0x%x' "$TARGET")"
     wait_for_globe_in_target "$RUN_DIR/target.ppm"
     # No window of the viewer's own.
     ! viewer_window
@@ -122,15 +124,15 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     wait_for_globe_in_target "$RUN_DIR/wide.ppm"
     [ "$(identify -format %wx%h "$RUN_DIR/wide.ppm")" = 900x300 ]
 
-    kill "$TARGET_CLIENT"
+    close_target
     ends_with 0 10
     stderr_is_clean
 }
 
-@test "the window id may be given in hexadecimal; SIGTERM ends the viewer, which dies of it" {
-    open_target 640x360+0+0
-    launch -- --window-id "$(printf '0x%x' "$TARGET")"
-    wait_for_globe_in_target "$RUN_DIR/target.ppm"
+@test "--root draws the globe on the root window; SIGTERM ends the viewer, which dies of it" {
+    launch -- --root
+    within "$PATIENCE" screen_shows_globe "$RUN_DIR/root.ppm"
+    ! viewer_window
     kill -TERM "$VIEWER"
     ends_with 143 10
     stderr_is_clean
