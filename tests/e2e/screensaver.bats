@@ -3,6 +3,7 @@
 # given by its id.
 
 load helpers
+bats_require_minimum_version 1.5.0
 
 # xscreensaver runs no programs as root, so under root it runs as nobody, in folders nobody
 # can read: a scratch folder of its own under /tmp, as bats' are closed to others.
@@ -102,14 +103,14 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     grab "$RUN_DIR/first.ppm"
     sleep 1
     grab "$RUN_DIR/second.ppm"
-    ! cmp -s "$RUN_DIR/first.ppm" "$RUN_DIR/second.ppm"
+    run ! cmp -s "$RUN_DIR/first.ppm" "$RUN_DIR/second.ppm"
     screen_shows_globe "$RUN_DIR/second.ppm"
     saver=$(saver_windows)
     child=$(children_of "$saver")
     [ -n "$child" ]
 
     ends_within_a_second "$hack" xscreensaver-command -deactivate
-    ! xwininfo -id "$child" >/dev/null 2>&1
+    run ! xwininfo -id "$child"
     grep -q "forked \"$QUILLMERE --root\"" "$RUN_DIR/screensaver.log"
 }
 
@@ -118,7 +119,7 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     launch -- --window-id "$(printf '0x%x' "$TARGET")"
     wait_for_globe_in_target "$RUN_DIR/target.ppm"
     # No window of the viewer's own.
-    ! viewer_window
+    run ! viewer_window
     # Wider than 16:9 now: the band is the window's height.
     xdotool windowsize "$TARGET" 900 300
     wait_for_globe_in_target "$RUN_DIR/wide.ppm"
@@ -132,7 +133,7 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
 @test "--root draws the globe on the root window; SIGTERM ends the viewer, which dies of it" {
     launch -- --root
     within "$PATIENCE" screen_shows_globe "$RUN_DIR/root.ppm"
-    ! viewer_window
+    run ! viewer_window
     kill -TERM "$VIEWER"
     ends_with 143 10
     stderr_is_clean
