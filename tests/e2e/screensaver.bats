@@ -23,6 +23,7 @@ teardown() {
     close_target
     stop_screensaver
     rm -rf "$SAVER_DIR"
+    xset s default
 }
 
 # start_screensaver: xscreensaver in SAVER_DIR with the viewer's ramp, its home there too,
@@ -130,10 +131,14 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     stderr_is_clean
 }
 
-@test "--root draws the globe on the root window; SIGTERM ends the viewer, which dies of it" {
+@test "--root draws the globe on the root window and holds the X server's saver off no longer; SIGTERM ends the viewer, which dies of it" {
+    # Without input the X server's saver comes on after 2 s, also while the globe turns.
+    xset s 2
     launch -- --root
     within "$PATIENCE" screen_shows_globe "$RUN_DIR/root.ppm"
     run ! viewer_window
+    sleep 3
+    [ "$(/usr/bin/python3 "$BATS_TEST_DIRNAME/x_probe.py" saver)" = On ]
     kill -TERM "$VIEWER"
     ends_with 143 10
     stderr_is_clean
