@@ -10,11 +10,14 @@
 #include <glm/vec3.hpp>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "app/assets.h"
 #include "app/audio.h"
+#include "app/command_line.h"
 #include "app/idle_inhibit.h"
+#include "app/picture.h"
 #include "app/standard_streams.h"
 #include "app/startup.h"
 #include "app/termination.h"
@@ -25,8 +28,8 @@
 namespace {
 
 // Everything from the window on, on the viewer's connection; returns the exit status. The
-// window library has let go of the window when this returns.
-int showGlobe(ViewerDisplay& display) {
+// window library has let go of the window when this returns. The seed names saved views.
+int showGlobe(ViewerDisplay& display, std::uint32_t seed) {
     // The window closes last, so it is declared first, but it opens only once the globe
     // is on its way: nothing needs the globe before the upload. On any return the future
     // goes first and waits for the worker, before the lists it fills are freed.
@@ -57,6 +60,8 @@ int showGlobe(ViewerDisplay& display) {
     }
 
     Camera camera;
+    SaveKeyState saveKeyState;
+    bool saveRequested = false;
 
     while (window.isOpen()) {
         sf::Event event;
@@ -66,6 +71,7 @@ int showGlobe(ViewerDisplay& display) {
             } else if (event.type == sf::Event::Resized) {
                 fitViewport(event.size.width, event.size.height);
             } else {
+                if (saveKeyPressed(saveKeyState, event)) saveRequested = true;
                 handleCameraEvent(camera, event);
             }
         }
@@ -76,7 +82,12 @@ int showGlobe(ViewerDisplay& display) {
             window.close();
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
-        drawFrame(window, scene, texture, camera);
+        drawGlobeFrame(scene, texture, camera);
+        // The picture is read back before the frame is shown, while it is still whole in the
+        // buffer it was drawn into.
+        if (saveRequested) saveView(seed);
+        saveRequested = false;
+        window.display();
         advanceMusicStart(musicStart, music);
     }
     releaseIdle(idleInhibition);
@@ -89,18 +100,33 @@ int showGlobe(ViewerDisplay& display) {
 
 }  // namespace
 
-int main(int, char** arguments) {
+int main(int argc, char** arguments) {
     // The viewer's own child that proves the music decodes, started as no user starts it.
     if (arguments[0] != nullptr && std::strcmp(arguments[0], musicCheckName) == 0)
         return runMusicCheck();
     openClosedStandardStreams();
+    const ParsedCommandLine commandLine =
+        parseCommandLine(argc > 0 ? std::vector<std::string>(arguments + 1, arguments + argc)
+                                  : std::vector<std::string>());
+    if (!commandLine.error.empty()) {
+        std::cerr << commandLine.error << std::endl;
+        return usageErrorStatus;
+    }
+    const Options& options = commandLine.options;
+    if (options.help || options.version) {
+        std::cout << (options.help ? helpText() : versionText()) << std::flush;
+        return 0;
+    }
     installTerminationHandlers();
     if (!checkProcessor()) return 1;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // The clock's second, cut to the generator's 32 bits, unless a seed is given.
+    const std::uint32_t seed =
+        options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
+    std::srand(seed);
 
     std::optional<ViewerDisplay> display = checkDisplay();
     if (!display) return 1;
-    const int status = showGlobe(*display);
+    const int status = showGlobe(*display, seed);
     // The window goes with the connection that made it, after the window library's context.
     closeDisplay(*display);
     return status;
