@@ -30,14 +30,18 @@ find_windows() {
 viewer_window() { find_windows --pid "$VIEWER"; }
 no_viewer_window() { ! find_windows >/dev/null; }
 
-# launch [env's arguments]: starts the viewer in a fresh RUN_DIR, silent unless ALSOFT_DRIVERS
-# is given, standard error into RUN_DIR/stderr, and its status, once it has been reaped, into
-# RUN_DIR/status; VIEWER is its process id. bats' descriptor 3 must not stay open.
+# launch [env's arguments] [-- the viewer's arguments]: starts the viewer in a fresh RUN_DIR,
+# silent unless ALSOFT_DRIVERS is given, standard output and error into RUN_DIR/stdout and
+# RUN_DIR/stderr, and its status, once it has been reaped, into RUN_DIR/status; VIEWER is its
+# process id. bats' descriptor 3 must not stay open.
 launch() {
+    local env_arguments=()
+    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
+    [ "${1:-}" != -- ] || shift
     within 10 no_viewer_window || { echo "an earlier viewer's window is still up" >&2; return 1; }
     (
         cd "$RUN_DIR" || exit
-        env ALSOFT_DRIVERS=null "$@" "$QUILLMERE" 2>stderr &
+        env ALSOFT_DRIVERS=null "${env_arguments[@]}" "$QUILLMERE" "$@" >stdout 2>stderr &
         echo $! >pid
         if wait $!; then echo 0; else echo $?; fi >status
     ) 3>&- &
@@ -57,7 +61,7 @@ stop_viewer() {
     ! viewer_running || kill -KILL "$VIEWER" 2>/dev/null || true
     within 10 viewer_gone || echo "viewer $VIEWER did not go away" >&2
     VIEWER=
-    cat "$RUN_DIR/stderr" 2>/dev/null || true
+    cat "$RUN_DIR/stdout" "$RUN_DIR/stderr" 2>/dev/null || true
 }
 
 # ends_with STATUS [SECONDS]: the viewer ends within the seconds (default PATIENCE), with that
@@ -68,6 +72,13 @@ ends_with() {
         "$(viewer_window), waiting in: $(cat "/proc/$VIEWER/wchan")" >&2
     stop_viewer >/dev/null
     [ "$(cat "$RUN_DIR/status")" = "$1" ]
+}
+
+# launch_at_second N [launch's arguments]: launch with the clock at 2026-03-01 12:00:0N UTC,
+# which is 1772366400 + N seconds since 1970.
+launch_at_second() {
+    launch "LD_PRELOAD=$FAKETIME_LIBRARY" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
 }
 
 # The viewer's window has the focus, asked for again until the window manager has given it.
@@ -104,6 +115,8 @@ globe_is_steady() {
     ((steady == 0)) && [ "$(convert "$1" -format \
         '%[fx:p{0,0}.intensity + p{1,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
 }
+
+screen_differs_from() { grab "$RUN_DIR/now.ppm" && ! cmp -s "$1" "$RUN_DIR/now.ppm"; }
 
 # The box around everything that is not black in $1, "width height left top", then the
 # screen's "width height".

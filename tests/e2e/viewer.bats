@@ -4,12 +4,6 @@
 load helpers
 bats_require_minimum_version 1.5.0
 
-# launch_at_second N [VAR=value ...]: launch with the clock at 2026-03-01 12:00:0N UTC.
-launch_at_second() {
-    launch "LD_PRELOAD=$FAKETIME_LIBRARY" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
-}
-
 # start_viewer [VAR=value ...]: a viewer at second 0 in a fresh RUN_DIR, its globe in first.ppm.
 start_viewer() {
     [ -n "${RUN_DIR:-}" ] || make_run_dir
@@ -17,7 +11,6 @@ start_viewer() {
     wait_for_globe "$RUN_DIR/first.ppm"
 }
 
-screen_differs_from() { grab "$RUN_DIR/now.ppm" && ! cmp -s "$1" "$RUN_DIR/now.ppm"; }
 # The screen grabbed into $1 stays the same for a second: several frames even on the software
 # renderer.
 stays_still() { grab "$1" && sleep 1 && ! screen_differs_from "$1"; }
