@@ -39,13 +39,15 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
 
 @test "--help, --version, unknown options and bad values answer without a display" {
     run --separate-stderr env -u DISPLAY "$QUILLMERE" --help
-    [ "$status" = 0 ] && [ "$stderr" = "" ]
+    [ "$status" = 0 ]
+    [ "$stderr" = "" ]
     [ "${lines[0]}" = "Usage: quillmere [OPTION]..." ]
     for entry in '--seed N ' '--window ' '--help ' '--version ' 'S  .*pictures folder'; do
         printf '%s\n' "${lines[@]}" | grep -q "^  $entry"
     done
     run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
-    [ "$status" = 0 ] && [ "$stderr" = "" ]
+    [ "$status" = 0 ]
+    [ "$stderr" = "" ]
     [[ $output =~ ^quillmere\ [0-9]+\.[0-9]+\.[0-9]+$ ]]
 
     local wrong
@@ -53,7 +55,8 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
         # shellcheck disable=SC2086 # the arguments are words
         run --separate-stderr env -u DISPLAY "$QUILLMERE" $wrong
         echo "$wrong: $status, $stderr"
-        [ "$status" = 2 ] && [ "$output" = "" ]
+        [ "$status" = 2 ]
+        [ "$output" = "" ]
         [ "$stderr" = "quillmere: $expected; see \"quillmere --help\"." ]
     done <<'TABLE'
 --fullscreen|unknown option "--fullscreen"

@@ -40,10 +40,12 @@ setup() { make_run_dir; }
 }
 
 @test "the launcher passes the options on, and the viewer's status 2 back" {
-    run --separate-stderr "$QUILLMERE" --version
-    [ "$status" = 0 ] && [[ $output =~ ^quillmere\ [0-9.]+$ ]]
-    run --separate-stderr "$QUILLMERE" --seed 12 --bogus
-    [ "$status" = 2 ] && [[ $stderr == 'quillmere: unknown option "--bogus"; '* ]]
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
+    [ "$status" = 0 ]
+    [[ $output =~ ^quillmere\ [0-9.]+$ ]]
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --seed 12 --bogus
+    [ "$status" = 2 ]
+    [[ $stderr == 'quillmere: unknown option "--bogus"; '* ]]
 }
 
 @test "the launcher passes the viewer's status 1 through" {
