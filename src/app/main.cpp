@@ -29,7 +29,7 @@ namespace {
 
 // Everything from the window on, on the viewer's connection; returns the exit status. The
 // window library has let go of the window when this returns. The seed names saved views.
-int showGlobe(ViewerDisplay& display, std::uint32_t seed) {
+int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed) {
     // The window closes last, so it is declared first, but it opens only once the globe
     // is on its way: nothing needs the globe before the upload. On any return the future
     // goes first and waits for the worker, before the lists it fills are freed.
@@ -37,7 +37,7 @@ int showGlobe(ViewerDisplay& display, std::uint32_t seed) {
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
     std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
-    if (!openViewer(windowSlot, display)) return 1;
+    if (!openViewer(windowSlot, display, options.window)) return 1;
     sf::Window& window = *windowSlot;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
@@ -126,7 +126,7 @@ int main(int argc, char** arguments) {
 
     std::optional<ViewerDisplay> display = checkDisplay();
     if (!display) return 1;
-    const int status = showGlobe(*display, seed);
+    const int status = showGlobe(*display, options, seed);
     // The window goes with the connection that made it, after the window library's context.
     closeDisplay(*display);
     return status;

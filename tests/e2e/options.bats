@@ -7,11 +7,17 @@ bats_require_minimum_version 1.5.0
 # The seed a start at second 0 of launch_at_second takes from the clock.
 SEED=1772366400
 
-# The screen's 16:9 band, "width x height + left + top", centred between bars above and below.
+# The largest 16:9 band of the picture in $1, "width x height + left + top", centred between
+# bars; where a bar's share is odd, the one below it, counted from the bottom, is the smaller.
 band() {
-    local width height
+    local width height band_width band_height
     read -r width height < <(identify -format '%w %h' "$1")
-    echo "${width}x$((width * 9 / 16))+0+$(((height - width * 9 / 16) / 2))"
+    if ((width * 9 >= height * 16)); then
+        band_width=$((height * 16 / 9)) band_height=$height
+    else
+        band_width=$width band_height=$((width * 9 / 16))
+    fi
+    echo "${band_width}x$band_height+$(((width - band_width) / 2))+$(((height - band_height + 1) / 2))"
 }
 
 # same_pixels PNG GRAB: the saved picture is the grabbed screen's band, pixel for pixel.
@@ -22,18 +28,38 @@ same_pixels() {
         cmp "$RUN_DIR/saved.rgb" "$RUN_DIR/shown.rgb"
 }
 
-# start_with_home [launch's arguments]: a viewer of seed SEED in a fresh RUN_DIR whose home
-# folder is RUN_DIR/home, its user-dirs.dirs naming the pictures folder "$HOME/$PICTURES";
-# its globe in first.ppm.
-start_with_home() {
+# launch_with_home [the viewer's arguments]: a viewer of seed SEED in a fresh RUN_DIR whose
+# home folder is RUN_DIR/home, its user-dirs.dirs naming the pictures folder
+# "$HOME/$PICTURES".
+launch_with_home() {
     make_run_dir
     HOME_DIR=$RUN_DIR/home
     mkdir -p "$HOME_DIR/.config" "$HOME_DIR/Pictures"
     echo "XDG_PICTURES_DIR=\"\$HOME/$PICTURES\"" >"$HOME_DIR/.config/user-dirs.dirs"
-    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" "$@" -- --seed "$SEED"
+    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" -- --seed "$SEED" "$@"
+}
+
+# start_with_home: as launch_with_home, fullscreen, its globe in first.ppm and the focus its.
+start_with_home() {
+    launch_with_home
     wait_for_globe "$RUN_DIR/first.ppm"
     within "$PATIENCE" viewer_focused
 }
+
+# window_shows_globe FILE SIZE: the viewer's window alone, grabbed into FILE, is SIZE
+# ("width x height"), shows the globe in its middle and is the same as at the grab before.
+window_shows_globe() {
+    local window
+    window=$(viewer_window) && import -window "$window" "ppm:$1.next" || return 1
+    local steady=1
+    ! cmp -s "$1.next" "$1" || steady=0
+    mv "$1.next" "$1"
+    ((steady == 0)) && [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = \
+        "$2 1" ]
+}
+# window_shows_round_globe FILE SIZE: as window_shows_globe, and the globe is round and in the
+# middle; a window just resized shows what it showed before until its next frame.
+window_shows_round_globe() { window_shows_globe "$@" && globe_is_round_and_centred "$1"; }
 
 lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
 
@@ -112,4 +138,28 @@ TABLE
     xdotool keyup Left
     close_ends_with_0
     [ "$(LC_ALL=C ls -A "$HOME_DIR")" = $'.config\nPictures\nnot-a-folder' ]
+}
+
+@test "--window opens a normal window, resized it keeps a round globe, and S saves its band" {
+    PICTURES=Pictures launch_with_home --window
+    within "$PATIENCE" window_shows_globe "$RUN_DIR/window.ppm" 1280x720
+    local window
+    window=$(viewer_window)
+    run ! grep -q FULLSCREEN < <(xprop -id "$window" _NET_WM_STATE)
+    # The window manager has given it a title bar, as it gives none to a window over the screen.
+    local left right top bottom
+    IFS=', ' read -r left right top bottom < <(xprop -id "$window" _NET_FRAME_EXTENTS | cut -d= -f2)
+    echo "frame: $left $right $top $bottom"
+    ((top > 0))
+    globe_is_round_and_centred "$RUN_DIR/window.ppm"
+    xdotool windowsize "$window" 1200 500
+    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/wide.ppm" 1200x500
+    xdotool windowsize "$window" 700 600
+    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/tall.ppm" 700x600
+    within "$PATIENCE" viewer_focused
+    xdotool key s
+    within "$PATIENCE" lines_in "$RUN_DIR/stdout" 1
+    same_pixels "$HOME_DIR/Pictures/quillmere-$SEED.png" "$RUN_DIR/tall.ppm"
+    close_ends_with_0
+    stderr_is_clean
 }
