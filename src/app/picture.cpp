@@ -104,6 +104,9 @@ bool writePng(int descriptor, const ViewportPixels& pixels, std::string& error) 
     image.width = static_cast<png_uint_32>(pixels.width);
     image.height = static_cast<png_uint_32>(pixels.height);
     image.format = PNG_FORMAT_RGB;
+    // The frame waits for the save: at 1280 x 720 the library's fast setting writes in about
+    // a tenth of the time of its default, for a file about a tenth larger.
+    image.flags = PNG_IMAGE_FLAG_FAST;
     // A negative stride reads the rows from the last one up, as OpenGL gives them bottom up.
     const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));
     errno = 0;
