@@ -28,20 +28,25 @@ same_pixels() {
         cmp "$RUN_DIR/saved.rgb" "$RUN_DIR/shown.rgb"
 }
 
-# launch_with_home [the viewer's arguments]: a viewer of seed SEED in a fresh RUN_DIR whose
-# home folder is RUN_DIR/home, its user-dirs.dirs naming the pictures folder
-# "$HOME/$PICTURES".
+# launch_with_home [env's arguments] [-- the viewer's arguments]: a viewer of seed SEED in a
+# fresh RUN_DIR whose home folder is RUN_DIR/home, its user-dirs.dirs naming the pictures
+# folder "$HOME/$PICTURES".
 launch_with_home() {
     make_run_dir
     HOME_DIR=$RUN_DIR/home
     mkdir -p "$HOME_DIR/.config" "$HOME_DIR/Pictures"
     echo "XDG_PICTURES_DIR=\"\$HOME/$PICTURES\"" >"$HOME_DIR/.config/user-dirs.dirs"
-    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" -- --seed "$SEED" "$@"
+    local env_arguments=()
+    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
+    [ "${1:-}" != -- ] || shift
+    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" "${env_arguments[@]}" \
+        -- --seed "$SEED" "$@"
 }
 
-# start_with_home: as launch_with_home, fullscreen, its globe in first.ppm and the focus its.
+# start_with_home [env's arguments]: as launch_with_home, fullscreen, its globe in first.ppm
+# and the focus its.
 start_with_home() {
-    launch_with_home
+    launch_with_home "$@"
     wait_for_globe "$RUN_DIR/first.ppm"
     within "$PATIENCE" viewer_focused
 }
@@ -140,8 +145,19 @@ TABLE
     [ "$(LC_ALL=C ls -A "$HOME_DIR")" = $'.config\nPictures\nnot-a-folder' ]
 }
 
+@test "saving with no reader left for its standard output does not end it" {
+    # The reader of the pipe that is standard output has gone before the viewer starts.
+    PICTURES=Pictures start_with_home bash -c 'exec > >(:) && sleep 0.5 && exec "$0" "$@"'
+    xdotool key s
+    within "$PATIENCE" test -f "$HOME_DIR/Pictures/quillmere-$SEED.png"
+    xdotool key s
+    within "$PATIENCE" test -f "$HOME_DIR/Pictures/quillmere-$SEED-2.png"
+    close_ends_with_0
+    stderr_is_clean
+}
+
 @test "--window opens a normal window, resized it keeps a round globe, and S saves its band" {
-    PICTURES=Pictures launch_with_home --window
+    PICTURES=Pictures launch_with_home -- --window
     within "$PATIENCE" window_shows_globe "$RUN_DIR/window.ppm" 1280x720
     local window
     window=$(viewer_window)
