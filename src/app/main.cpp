@@ -77,12 +77,25 @@ int showGlobe(ViewerDisplay& display) {
         drawFrame(window, scene, texture, camera);
         advanceMusicStart(musicStart, music);
     }
-    releaseIdle(idleInhibition);
+    // The music stops first, and a check of it still running ends; then the screen may blank
+    // again. The scope's end takes the music's bytes, the texture, the index and position
+    // lists, and last the window with its context.
+    music.reset();
     abandonMusicStart(musicStart);
-
-    // Scope ends in reverse order of declaration: the music stops first, then its bytes go,
-    // then the texture, the index and position lists, and last the window with its context.
+    releaseIdle(idleInhibition);
     return displayFailed() ? 1 : 0;
+}
+
+int runViewer() {
+    if (!checkProcessor()) return 1;
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    std::optional<ViewerDisplay> display = checkDisplay();
+    if (!display) return 1;
+    const int status = showGlobe(*display);
+    // The window goes with the connection that made it, after the window library's context.
+    closeDisplay(*display);
+    return status;
 }
 
 }  // namespace
@@ -93,13 +106,8 @@ int main(int, char** arguments) {
         return runMusicCheck();
     openClosedStandardStreams();
     installTerminationHandlers();
-    if (!checkProcessor()) return 1;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-
-    std::optional<ViewerDisplay> display = checkDisplay();
-    if (!display) return 1;
-    const int status = showGlobe(*display);
-    // The window goes with the connection that made it, after the window library's context.
-    closeDisplay(*display);
+    const int status = runViewer();
+    // Killed rather than closed: whoever started the viewer is told so.
+    endAsTerminated();
     return status;
 }

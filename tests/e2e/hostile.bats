@@ -23,7 +23,7 @@ assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC"; mkfifo "$MUSIC
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
-normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 0 15
+normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 143 15
 normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
 files    | flipped bit, Wave data first | hostile "flipped image data" "Wave data before format"; launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" "$NO_VORBIS"
 files    | RGB at 4 bits, FLAC unsized  | hostile "RGB at 4 bits" "FLAC without stream information"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" "$NO_VORBIS"
@@ -94,8 +94,12 @@ starting() {
         (($(ls "/proc/$VIEWER/task" | wc -l) > 1))
 }
 
-# ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
-ends_on() { wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && ends_with 0 15; }
+# ends_on SIGNAL: a drawing viewer ends promptly, as it looks at the flag each frame, and then
+# dies of the signal, as a shell tells by a status of 128 and the signal's number.
+ends_on() {
+    wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" &&
+        ends_with $((128 + $(kill -l "$1"))) 15
+}
 # keeps_running_after SIGNAL: a viewer started ignoring the signal draws on after it, many
 # frames even on the software renderer, and still closes with 0.
 keeps_running_after() {

@@ -60,15 +60,18 @@ count() { grep -cE -- "$1" "$2" || true; }
     [ "$(after_suspension | count "XCloseDisplay\($display\)" -)" = 1 ]
 }
 
-@test "the session's idle service is inhibited once while the viewer runs, until it is closed or killed" {
+@test "the session's idle service is inhibited once while the viewer runs, until it is closed or killed, and killed it dies of the signal" {
     start_session_bus
     local ending calls
-    for ending in close_ends_with_0 'kill -s TERM "$VIEWER" && ends_with 0 15'; do
+    # A job in the background of a script ignores SIGINT: the viewer is started with the
+    # default actions.
+    for ending in close_ends_with_0 'kill -s TERM "$VIEWER" && ends_with 143 15' \
+        'kill -s INT "$VIEWER" && ends_with 130 15'; do
         echo "# ended by: $ending"
         make_run_dir
         calls=$RUN_DIR/idle_service_calls
         start_idle_service "$calls"
-        launch
+        launch env --default-signal
         wait_for_globe "$RUN_DIR/globe.ppm"
         [ "$(count ' Inhibit ' "$calls")" = 1 ]
         [ "$(count '^[0-9.]+ Inhibit "Quillmere" "[^"]+"$' "$calls")" = 1 ]
