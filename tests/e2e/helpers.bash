@@ -35,6 +35,11 @@ no_viewer_window() { ! find_windows >/dev/null; }
 # RUN_DIR/status; VIEWER is its process id. bats' descriptor 3 must not stay open.
 launch() {
     within 10 no_viewer_window || { echo "an earlier viewer's window is still up" >&2; return 1; }
+    launch_unseen "$@"
+}
+# launch_unseen: as launch, without first looking at the screen, which would make the test a
+# client of the display before the viewer.
+launch_unseen() {
     (
         cd "$RUN_DIR" || exit
         env ALSOFT_DRIVERS=null "$@" "$QUILLMERE" 2>stderr &
@@ -47,6 +52,7 @@ launch() {
 
 # Until the status is written the viewer has not been reaped, so its process id is still ours.
 viewer_running() { [ -n "${VIEWER:-}" ] && [ ! -s "$RUN_DIR/status" ]; }
+viewer_ended() { ! viewer_running; }
 viewer_gone() { [ -s "$RUN_DIR/status" ] && ! viewer_window >/dev/null; }
 
 # Ends a viewer the test left running, waits until it is gone, and shows what it said should
@@ -87,6 +93,11 @@ close_ends_with_0() {
 }
 
 grab() { import -window root "ppm:$1"; }
+
+# What a screen locker needs first: another client takes the pointer and keyboard grabs on the
+# root window, and lets them go. The system's python3 has python3-xlib, whichever python3 comes
+# first on the PATH.
+locker_can_grab() { /usr/bin/python3 "$BATS_TEST_DIRNAME/grab_root.py"; }
 
 # Grabs the screen into $1 until the viewer's own window shows the globe, with the middle no
 # longer black and the top left corner black, where the bare screen's weave of black and white

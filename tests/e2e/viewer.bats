@@ -4,6 +4,17 @@
 load helpers
 bats_require_minimum_version 1.5.0
 
+# The other program's window some tests open, gone with the test.
+teardown() {
+    stop_other
+    stop_viewer
+}
+stop_other() {
+    [ -n "${OTHER:-}" ] || return 0
+    kill "$OTHER" 2>/dev/null && wait "$OTHER" 2>/dev/null || true
+    OTHER=
+}
+
 # launch_at_second N [VAR=value ...]: launch with the clock at 2026-03-01 12:00:0N UTC.
 launch_at_second() {
     launch "LD_PRELOAD=$FAKETIME_LIBRARY" FAKETIME_DONT_FAKE_MONOTONIC=1 \
@@ -37,6 +48,50 @@ outline_width_between() {
     eval "$(xdotool getwindowgeometry --shell "$windows")"
     [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
     globe_is_round_and_centred "$RUN_DIR/first.ppm"
+    close_ends_with_0
+}
+
+@test "its window is black from the moment it shows, not what was on the screen behind it" {
+    make_run_dir
+    launch_at_second 0
+    within "$PATIENCE" viewer_window >/dev/null
+    # Held still where it stands, before the first globe frame on the software renderer.
+    kill -s STOP "$VIEWER"
+    grab "$RUN_DIR/shown.ppm"
+    kill -s CONT "$VIEWER"
+    # The top rows, which the globe never reaches, show none of the bare screen's weave of
+    # black and white.
+    [ "$(convert "$RUN_DIR/shown.ppm" -crop 1280x40+0+0 -format '%[max]' info:)" = 0 ]
+    close_ends_with_0
+}
+
+# other_window_focused TITLE: a window of another program, titled TITLE, has the focus.
+other_window_focused() {
+    local window
+    window=$(xdotool search --all --onlyvisible --name "^$1\$" 2>/dev/null) || return 1
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
+        xdotool windowactivate "$window" 2>/dev/null
+        return 1
+    }
+}
+
+@test "the focus leaving and coming back: no grab is held, and a key released elsewhere stops the turn" {
+    start_viewer
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    xdotool keydown Right
+    within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
+    # Alt+Tab to another window, where Right is let go.
+    local title=other-$BATS_TEST_NUMBER
+    xmessage -title "$title" -center "$title" 3>&- &
+    OTHER=$!
+    within "$PATIENCE" other_window_focused "$title"
+    xdotool keyup Right
+    locker_can_grab
+    stop_other
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    within 15 stays_still "$RUN_DIR/still.ppm"
     close_ends_with_0
 }
 
