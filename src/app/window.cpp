@@ -239,7 +239,8 @@ Window createWindow(ViewerDisplay& viewer) {
                       CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
     XFree(visual);
     describeWindow(display, window, width, height);
-    XFlush(display);
+    // A window the server refused is named by the error handler before anyone uses it.
+    XSync(display, False);
     return window;
 }
 
@@ -360,7 +361,9 @@ bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle
 
 bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer) {
     const bool managed = windowManagerRuns(viewer.display);
-    viewer.window = ownWindow = createWindow(viewer);
+    viewer.window = createWindow(viewer);
+    if (failed) return false;
+    ownWindow = viewer.window;
     // The window library shows the window as it takes it.
     if (!useViewerWindow(windowSlot, viewer.window)) return false;
     if (!managed) takeFocusOnceShown(viewer.display, viewer.window);
