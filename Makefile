@@ -13,7 +13,8 @@ PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # is built twice from two clones of the last commit.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
                 faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
-                man-db ltrace procps dbus-daemon dbus-bin python3-dbusmock python3-xlib git \
+                man-db ltrace procps dbus-daemon dbus-bin python3-dbusmock python3-xlib \
+                x11-xserver-utils git \
                 g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
 APP := $(BUILD_DIR)/src/app/quillmere

@@ -176,10 +176,10 @@ bool windowManagerRuns(Display* display) {
     return status == Success && type == XA_WINDOW && count == 1;
 }
 
-// Title and class for people and tools; the process id always, so that a program's window
-// can be found by its process under any desktop, with the machine it runs on, as Xlib's
-// properties call add; no decoration; and the fullscreen state, read by the window manager
-// when it first maps the window.
+// Title and class for people and tools; the process id always, with the machine it runs on
+// (which XSetWMProperties adds), so that tools find a program's window by its process under
+// any desktop; no decoration; and the fullscreen state, which the window manager reads when
+// it first maps the window.
 void describeWindow(Display* display, Window window, int width, int height) {
     char* titleText = const_cast<char*>(windowTitle.c_str());
     XTextProperty title{};

@@ -9,22 +9,31 @@ teardown() {
     stop_server
 }
 
-# start_server: a fresh 1280 x 720 Xvfb without -noreset, named by DISPLAY once it takes
-# clients. Nothing connects to it here.
+# start_server [Xvfb options]: a fresh 1280 x 720 Xvfb without -noreset, named by DISPLAY
+# once it takes clients. Nothing connects to it here.
 start_server() {
     local named=$BATS_TEST_TMPDIR/display
     rm -f "$named"
-    Xvfb -displayfd 4 -screen 0 1280x720x24 -nolisten tcp 4>"$named" 2>/dev/null 3>&- &
+    Xvfb -displayfd 4 -screen 0 1280x720x24 -nolisten tcp "$@" 4>"$named" 2>/dev/null 3>&- &
     SERVER=$!
     within 10 test -s "$named"
     DISPLAY=:$(<"$named")
     export DISPLAY
 }
+# hold_server: a client that stays connected to the end of the test, so that the test's own
+# short connections, which may come before the viewer's, never leave the server without a
+# client and reset it under the viewer's start.
+hold_server() {
+    local said=$BATS_TEST_TMPDIR/holder
+    xprop -root -spy >"$said" 2>&1 3>&- &
+    HOLDER=$!
+    # It prints the root's properties once connected.
+    within 10 test -s "$said"
+}
 stop_server() {
-    [ -n "${SERVER:-}" ] || return 0
-    kill "$SERVER" 2>/dev/null || true
-    wait "$SERVER" 2>/dev/null || true
-    SERVER=
+    [ -z "${HOLDER:-}" ] || { kill "$HOLDER" 2>/dev/null; wait "$HOLDER" 2>/dev/null; } || true
+    [ -z "${SERVER:-}" ] || { kill "$SERVER" 2>/dev/null; wait "$SERVER" 2>/dev/null; } || true
+    HOLDER= SERVER=
 }
 
 @test "started ten times as the only client of a server that resets, it opens its window each time" {
@@ -47,6 +56,7 @@ stop_server() {
 
 @test "with no window manager it covers the screen, takes the focus, names its process and leaves grabs free" {
     start_server
+    hold_server
     make_run_dir
     launch
     wait_for_globe "$RUN_DIR/globe.ppm"
@@ -63,4 +73,22 @@ stop_server() {
     xdotool windowclose "$window"
     ends_with 0 15
     stderr_is_clean
+}
+
+@test "its window is black from the moment it shows, not the screen behind it" {
+    # The root window in the old weave of black and white, which a window without a
+    # background of its own would go on showing.
+    start_server -retro
+    hold_server
+    make_run_dir
+    launch
+    within "$PATIENCE" viewer_window >/dev/null
+    # Held still where it stands, before the first globe frame on the software renderer.
+    kill -s STOP "$VIEWER"
+    grab "$RUN_DIR/shown.ppm"
+    kill -s CONT "$VIEWER"
+    # The top rows, which the globe never reaches, are black.
+    [ "$(convert "$RUN_DIR/shown.ppm" -crop 1280x40+0+0 -format '%[max]' info:)" = 0 ]
+    kill -s TERM "$VIEWER"
+    ends_with 143 15
 }
