@@ -90,12 +90,28 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
         window.display();
         advanceMusicStart(musicStart, music);
     }
-    releaseIdle(idleInhibition);
+    // The music stops first, and a check of it still running ends; then the screen may blank
+    // again. The scope's end takes the music's bytes, the texture, the index and position
+    // lists, and last the window with its context.
+    music.reset();
     abandonMusicStart(musicStart);
-
-    // Scope ends in reverse order of declaration: the music stops first, then its bytes go,
-    // then the texture, the index and position lists, and last the window with its context.
+    releaseIdle(idleInhibition);
     return displayFailed() ? 1 : 0;
+}
+
+int runViewer(const Options& options) {
+    if (!checkProcessor()) return 1;
+    // The clock's second, cut to the generator's 32 bits, unless a seed is given.
+    const std::uint32_t seed =
+        options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
+    std::srand(seed);
+
+    std::optional<ViewerDisplay> display = checkDisplay();
+    if (!display) return 1;
+    const int status = showGlobe(*display, options, seed);
+    // The window goes with the connection that made it, after the window library's context.
+    closeDisplay(*display);
+    return status;
 }
 
 }  // namespace
@@ -118,16 +134,8 @@ int main(int argc, char** arguments) {
         return 0;
     }
     installTerminationHandlers();
-    if (!checkProcessor()) return 1;
-    // The clock's second, cut to the generator's 32 bits, unless a seed is given.
-    const std::uint32_t seed =
-        options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
-    std::srand(seed);
-
-    std::optional<ViewerDisplay> display = checkDisplay();
-    if (!display) return 1;
-    const int status = showGlobe(*display, options, seed);
-    // The window goes with the connection that made it, after the window library's context.
-    closeDisplay(*display);
+    const int status = runViewer(options);
+    // Killed rather than closed: whoever started the viewer is told so.
+    endAsTerminated();
     return status;
 }

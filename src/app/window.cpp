@@ -261,7 +261,8 @@ Window createWindow(ViewerDisplay& viewer, bool normal) {
                       CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
     XFree(visual);
     describeWindow(display, window, width, height, normal);
-    XFlush(display);
+    // A window the server refused is named by the error handler before anyone uses it.
+    XSync(display, False);
     return window;
 }
 
@@ -382,7 +383,9 @@ bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle
 
 bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer, bool normalWindow) {
     const bool managed = windowManagerRuns(viewer.display);
-    viewer.window = ownWindow = createWindow(viewer, normalWindow);
+    viewer.window = createWindow(viewer, normalWindow);
+    if (failed) return false;
+    ownWindow = viewer.window;
     // The window library shows the window as it takes it.
     if (!useViewerWindow(windowSlot, viewer.window)) return false;
     if (!managed) takeFocusOnceShown(viewer.display, viewer.window);

@@ -4,6 +4,18 @@
 load helpers
 bats_require_minimum_version 1.5.0
 
+# The other program's window some tests open, gone with the test, and the key repeat back on.
+teardown() {
+    stop_other
+    stop_viewer
+    xset r on
+}
+stop_other() {
+    [ -n "${OTHER:-}" ] || return 0
+    kill "$OTHER" 2>/dev/null && wait "$OTHER" 2>/dev/null || true
+    OTHER=
+}
+
 # start_viewer [VAR=value ...]: a viewer at second 0 in a fresh RUN_DIR, its globe in first.ppm.
 start_viewer() {
     [ -n "${RUN_DIR:-}" ] || make_run_dir
@@ -30,6 +42,39 @@ outline_width_between() {
     eval "$(xdotool getwindowgeometry --shell "$windows")"
     [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
     globe_is_round_and_centred "$RUN_DIR/first.ppm"
+    close_ends_with_0
+}
+
+# other_window_focused TITLE: a window of another program, titled TITLE, has the focus.
+other_window_focused() {
+    local window
+    window=$(xdotool search --all --onlyvisible --name "^$1\$" 2>/dev/null) || return 1
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
+        xdotool windowactivate "$window" 2>/dev/null
+        return 1
+    }
+}
+
+@test "the focus leaving and coming back: no grab is held, and a key released elsewhere stops the turn" {
+    start_viewer
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    # Without the server's key repeat: a repeat sends a release before each press again, and
+    # that release may be the last key event the viewer sees before the focus leaves.
+    xset r off
+    xdotool keydown Right
+    within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
+    # Alt+Tab to another window, where Right is let go.
+    local title=other-$BATS_TEST_NUMBER
+    xmessage -title "$title" -center "$title" 3>&- &
+    OTHER=$!
+    within "$PATIENCE" other_window_focused "$title"
+    xdotool keyup Right
+    locker_can_grab
+    stop_other
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    within 15 stays_still "$RUN_DIR/still.ppm"
     close_ends_with_0
 }
 
