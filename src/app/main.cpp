@@ -15,9 +15,11 @@
 
 #include "app/assets.h"
 #include "app/audio.h"
+#include "app/command_line.h"
 #include "app/drawing_target.h"
 #include "app/guest_drawing.h"
 #include "app/idle_inhibit.h"
+#include "app/picture.h"
 #include "app/standard_streams.h"
 #include "app/startup.h"
 #include "app/termination.h"
@@ -28,8 +30,8 @@
 namespace {
 
 // Everything from the window on, on the viewer's connection; returns the exit status. The
-// window library has let go of the window when this returns.
-int showGlobe(ViewerDisplay& display) {
+// window library has let go of the window when this returns. The seed names saved views.
+int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed) {
     // The window closes last, so it is declared first, but it opens only once the globe
     // is on its way: nothing needs the globe before the upload. On any return the future
     // goes first and waits for the worker, before the lists it fills are freed.
@@ -37,7 +39,7 @@ int showGlobe(ViewerDisplay& display) {
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
     std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
-    if (!openViewer(windowSlot, display)) return 1;
+    if (!openViewer(windowSlot, display, options.window)) return 1;
     sf::Window& window = *windowSlot;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
@@ -60,6 +62,8 @@ int showGlobe(ViewerDisplay& display) {
     }
 
     Camera camera;
+    SaveKeyState saveKeyState;
+    bool saveRequested = false;
 
     while (window.isOpen()) {
         sf::Event event;
@@ -69,6 +73,7 @@ int showGlobe(ViewerDisplay& display) {
             } else if (event.type == sf::Event::Resized) {
                 fitViewport(event.size.width, event.size.height);
             } else {
+                if (saveKeyPressed(saveKeyState, event)) saveRequested = true;
                 handleCameraEvent(camera, event);
             }
         }
@@ -79,57 +84,65 @@ int showGlobe(ViewerDisplay& display) {
             window.close();
         // Nothing is drawn once the window has been asked to close.
         if (!window.isOpen()) break;
-        drawFrame(window, scene, texture, camera);
+        drawGlobeFrame(scene, texture, camera);
+        // The picture is read back before the frame is shown, while it is still whole in the
+        // buffer it was drawn into.
+        if (saveRequested) saveView(seed);
+        saveRequested = false;
+        window.display();
         advanceMusicStart(musicStart, music);
     }
-    releaseIdle(idleInhibition);
+    // The music stops first, and a check of it still running ends; then the screen may blank
+    // again. The scope's end takes the music's bytes, the texture, the index and position
+    // lists, and last the window with its context.
+    music.reset();
     abandonMusicStart(musicStart);
-
-    // Scope ends in reverse order of declaration: the music stops first, then its bytes go,
-    // then the texture, the index and position lists, and last the window with its context.
+    releaseIdle(idleInhibition);
     return displayFailed() ? 1 : 0;
 }
 
-// Where to draw, from --root and --window-id ID; every other argument is ignored, as before.
-// Nothing after one line on standard error for an id that is none.
-std::optional<DrawingTarget> readTarget(int argc, char** argv) {
-    bool root = false;
-    std::optional<unsigned long> windowId;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--root") {
-            root = true;
-        } else if (argument == "--window-id") {
-            const std::string text = i + 1 < argc ? argv[++i] : "";
-            windowId = parseWindowId(text);
-            if (!windowId) {
-                std::cerr << "--window-id needs a window id (decimal or 0x hexadecimal), not \""
-                          << text << "\"." << std::endl;
-                return std::nullopt;
-            }
-        }
-    }
-    return chooseTarget(root, windowId, std::getenv("XSCREENSAVER_WINDOW"));
+int runViewer(const Options& options) {
+    const std::optional<DrawingTarget> target =
+        chooseTarget(options.root, options.windowId, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!target) return 1;
+    if (!checkProcessor()) return 1;
+    // The clock's second, cut to the generator's 32 bits, unless a seed is given.
+    const std::uint32_t seed =
+        options.seed.value_or(static_cast<std::uint32_t>(std::time(nullptr)));
+    std::srand(seed);
+
+    std::optional<ViewerDisplay> display = checkDisplay();
+    if (!display) return 1;
+    // Someone else's window, as a screensaver, or the viewer's own.
+    const int status = target->kind == TargetKind::ownWindow ? showGlobe(*display, options, seed)
+                                                             : drawIntoTarget(*display, *target);
+    // The window goes with the connection that made it, after the window library's context.
+    closeDisplay(*display);
+    return status;
 }
 
 }  // namespace
 
-int main(int argumentCount, char** arguments) {
+int main(int argc, char** arguments) {
     // The viewer's own child that proves the music decodes, started as no user starts it.
     if (arguments[0] != nullptr && std::strcmp(arguments[0], musicCheckName) == 0)
         return runMusicCheck();
     openClosedStandardStreams();
+    const ParsedCommandLine commandLine =
+        parseCommandLine(argc > 0 ? std::vector<std::string>(arguments + 1, arguments + argc)
+                                  : std::vector<std::string>());
+    if (!commandLine.error.empty()) {
+        std::cerr << commandLine.error << std::endl;
+        return usageErrorStatus;
+    }
+    const Options& options = commandLine.options;
+    if (options.help || options.version) {
+        std::cout << (options.help ? helpText() : versionText()) << std::flush;
+        return 0;
+    }
     installTerminationHandlers();
-    const std::optional<DrawingTarget> target = readTarget(argumentCount, arguments);
-    if (!target) return 1;
-    if (!checkProcessor()) return 1;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-
-    std::optional<ViewerDisplay> display = checkDisplay();
-    if (!display) return 1;
-    const int status = target->kind == TargetKind::ownWindow ? showGlobe(*display)
-                                                             : drawIntoTarget(*display, *target);
-    // The window goes with the connection that made it, after the window library's context.
-    closeDisplay(*display);
+    const int status = runViewer(options);
+    // Killed rather than closed: whoever started the viewer is told so.
+    endAsTerminated();
     return status;
 }

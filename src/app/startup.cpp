@@ -51,9 +51,13 @@ Scene setUpScene(sf::Texture& texture) {
     return scene;
 }
 
-void drawFrame(sf::Window& window, const Scene& scene, const sf::Texture& texture, Camera& camera) {
+void drawGlobeFrame(const Scene& scene, const sf::Texture& texture, Camera& camera) {
     stepCamera(camera);
     uploadMvp(scene.mvpLocation, buildMvp(camera, scene.projection));
     drawGlobe(scene.mesh, texture);
+}
+
+void drawFrame(sf::Window& window, const Scene& scene, const sf::Texture& texture, Camera& camera) {
+    drawGlobeFrame(scene, texture, camera);
     window.display();
 }

@@ -43,5 +43,8 @@ std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
 // which needs nothing of this and is uploaded last.
 Scene setUpScene(sf::Texture& texture);
 
-// Advances the camera by a frame, draws the globe as it then stands and shows it.
+// Advances the camera by a frame and draws the globe as it then stands, not shown yet.
+void drawGlobeFrame(const Scene& scene, const sf::Texture& texture, Camera& camera);
+
+// Draws the next frame as drawGlobeFrame() does and shows it.
 void drawFrame(sf::Window& window, const Scene& scene, const sf::Texture& texture, Camera& camera);

@@ -7,13 +7,13 @@ namespace {
 
 constexpr int terminatingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The signal may arrive on the audio library's streaming thread, so the flag is an
-// atomic that works without locks, which a signal handler may touch.
-std::atomic<bool> requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+// The signal may arrive on the audio library's streaming thread, so it is kept in an
+// atomic that works without locks, which a signal handler may touch. Zero until one comes.
+std::atomic<int> requested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void noteTermination(int) {
-    requested.store(true);
+void noteTermination(int signalNumber) {
+    requested.store(signalNumber);
 }
 
 bool startedIgnoring(int signalNumber) {
@@ -36,5 +36,16 @@ void installTerminationHandlers() {
 }
 
 bool terminationRequested() {
-    return requested.load();
+    return requested.load() != 0;
+}
+
+void endAsTerminated() {
+    const int signalNumber = requested.load();
+    if (signalNumber == 0) return;
+    std::signal(signalNumber, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    std::raise(signalNumber);
 }

@@ -47,6 +47,10 @@ const std::string randrMissing =
 // choice, which the picture has always been drawn with.
 constexpr int shortfallWeight = 100000;
 
+// The size of the window --window asks for: the picture's own 16:9 at the size it was made for.
+constexpr int normalWindowWidth = 1280;
+constexpr int normalWindowHeight = 720;
+
 // How long a window that no window manager stands between waits to be shown before it
 // takes the focus; the map is then a single request away.
 constexpr int mapWaitSteps = 500;
@@ -178,14 +182,15 @@ bool windowManagerRuns(Display* display) {
 
 // Title and class for people and tools; the process id always, so that a program's window
 // can be found by its process under any desktop, with the machine it runs on, as Xlib's
-// properties call add; no decoration; and the fullscreen state, read by the window manager
-// when it first maps the window.
-void describeWindow(Display* display, Window window, int width, int height) {
+// properties call add; over the screen, no decoration and the fullscreen state, read by the
+// window manager when it first maps the window. A normal window leaves its place and frame
+// to the window manager.
+void describeWindow(Display* display, Window window, int width, int height, bool normal) {
     char* titleText = const_cast<char*>(windowTitle.c_str());
     XTextProperty title{};
     XStringListToTextProperty(&titleText, 1, &title);
     XSizeHints* size = XAllocSizeHints();
-    size->flags = USPosition | USSize;
+    size->flags = normal ? USSize : USPosition | USSize;
     size->width = width;
     size->height = height;
     XWMHints* hints = XAllocWMHints();
@@ -206,6 +211,7 @@ void describeWindow(Display* display, Window window, int width, int height) {
                     static_cast<int>(windowTitle.size()));
     const long processId = getpid();
     setAtomList(display, window, "_NET_WM_PID", &processId, 1, XA_CARDINAL);
+    if (normal) return;
     const long motifHints[motifHintCount] = {motifDecorationsFlag, 0, 0, 0, 0};
     setAtomList(display, window, "_MOTIF_WM_HINTS", motifHints, motifHintCount,
                 atom(display, "_MOTIF_WM_HINTS"));
@@ -213,10 +219,25 @@ void describeWindow(Display* display, Window window, int width, int height) {
     setAtomList(display, window, "_NET_WM_STATE", &fullscreen, 1, XA_ATOM);
 }
 
-// Borderless at the top left, at the screen's size, in the chosen visual; black wherever
-// nothing has been drawn yet, from the moment it shows. The viewer's connection hears of it
-// being shown and destroyed.
-Window createWindow(ViewerDisplay& viewer) {
+// The normal window's size: 1280 x 720, or the largest 16:9 a smaller screen holds.
+void fitNormalWindow(int& width, int& height) {
+    const int screenWidth = width, screenHeight = height;
+    width = normalWindowWidth;
+    height = normalWindowHeight;
+    if (width > screenWidth) {
+        width = screenWidth;
+        height = screenWidth * normalWindowHeight / normalWindowWidth;
+    }
+    if (height > screenHeight) {
+        height = screenHeight;
+        width = screenHeight * normalWindowWidth / normalWindowHeight;
+    }
+}
+
+// Borderless at the top left, at the screen's size, or a normal window of its own size, in
+// the chosen visual; black wherever nothing has been drawn yet, from the moment it shows.
+// The viewer's connection hears of it being shown and destroyed.
+Window createWindow(ViewerDisplay& viewer, bool normal) {
     Display* display = viewer.display;
     const int screen = DefaultScreen(display);
     XVisualInfo pattern{};
@@ -232,14 +253,16 @@ Window createWindow(ViewerDisplay& viewer) {
     attributes.border_pixel = 0;
     attributes.colormap = viewer.colormap;
     attributes.event_mask = StructureNotifyMask;
-    const int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    if (normal) fitNormalWindow(width, height);
     const Window window =
         XCreateWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
                       static_cast<unsigned>(height), 0, visual->depth, InputOutput, visual->visual,
                       CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
     XFree(visual);
-    describeWindow(display, window, width, height);
-    XFlush(display);
+    describeWindow(display, window, width, height, normal);
+    // A window the server refused is named by the error handler before anyone uses it.
+    XSync(display, False);
     return window;
 }
 
@@ -360,9 +383,11 @@ bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle
     return true;
 }
 
-bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer) {
+bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer, bool normalWindow) {
     const bool managed = windowManagerRuns(viewer.display);
-    viewer.window = ownWindow = createWindow(viewer);
+    viewer.window = createWindow(viewer, normalWindow);
+    if (failed) return false;
+    ownWindow = viewer.window;
     // The window library shows the window as it takes it.
     if (!useViewerWindow(windowSlot, viewer.window)) return false;
     if (!managed) takeFocusOnceShown(viewer.display, viewer.window);

@@ -39,15 +39,19 @@ std::optional<ViewerDisplay> checkDisplay();
 
 // Makes the viewer's window, borderless over the whole screen at the screen's own size and
 // black from the start, asks a window manager to keep it fullscreen or, where none runs,
-// gives it the focus itself, and hands it to the window object with the OpenGL context the globe
-// needs. Then loads the OpenGL entry points, shows one black frame and fits the viewport to
-// the window. False after one line on standard error when the loader fails or the driver
-// offers less than OpenGL 2.0.
-bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display);
+// gives it the focus itself, and hands it to the window object with the OpenGL context the
+// globe needs. Then loads the OpenGL entry points, shows one black frame and fits the
+// viewport to the window. False after one line on standard error when the server refuses
+// the window, the loader fails or the driver offers less than OpenGL 2.0. A normal window
+// (--window) is 1280 x 720, or the largest 16:9 a smaller screen holds, and the window
+// manager places, frames and resizes it as any other.
+bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display,
+                bool normalWindow = false);
 
-// Hands the window object the viewer's OpenGL context in the X window `handle`, which may be
-// anyone's, then loads the OpenGL entry points, shows one black frame and fits the viewport to the
-// window; false as openViewer(). The context asks for the viewer's samples per pixel or, not
+// Hands the window object the viewer's OpenGL context in the X window `handle`, which may
+// be anyone's, then loads the OpenGL entry points, shows one black frame and fits the
+// viewport to the window; false after one line when the loader fails or the driver offers
+// less than OpenGL 2.0. The context asks for the viewer's samples per pixel or, not
 // multisampled, for none, as a window in a visual without samples has (the window library
 // warns of any shortfall).
 bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle,

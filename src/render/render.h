@@ -47,6 +47,16 @@ GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
 // with black bars around it in any other.
 void fitViewport(unsigned windowWidth, unsigned windowHeight);
 
+// The picture in the current viewport of the buffer being drawn, without the bars around it:
+// three bytes a pixel (red, green, blue), rows from the bottom up as OpenGL counts them.
+// A multisampled buffer is read resolved.
+struct ViewportPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+};
+ViewportPixels readViewportPixels();
+
 // Writes the matrix into the current program's `mvp` uniform.
 void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
 

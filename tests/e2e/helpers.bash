@@ -39,6 +39,11 @@ launch() {
     while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
     [ "${1:-}" != -- ] || shift
     within 10 no_viewer_window || { echo "an earlier viewer's window is still up" >&2; return 1; }
+    launch_unseen "$@"
+}
+# launch_unseen: as launch, without first looking at the screen, which would make the test a
+# client of the display before the viewer.
+launch_unseen() {
     (
         cd "$RUN_DIR" || exit
         env ALSOFT_DRIVERS=null "${env_arguments[@]}" "$QUILLMERE" "$@" >stdout 2>stderr &
@@ -51,6 +56,7 @@ launch() {
 
 # Until the status is written the viewer has not been reaped, so its process id is still ours.
 viewer_running() { [ -n "${VIEWER:-}" ] && [ ! -s "$RUN_DIR/status" ]; }
+viewer_ended() { ! viewer_running; }
 viewer_gone() { [ -s "$RUN_DIR/status" ] && ! viewer_window >/dev/null; }
 
 # Ends a viewer the test left running, waits until it is gone, and shows what it said should
@@ -98,6 +104,11 @@ close_ends_with_0() {
 }
 
 grab() { import -window root "ppm:$1"; }
+
+# What a screen locker needs first: another client takes the pointer and keyboard grabs on the
+# root window, and lets them go. The system's python3 has python3-xlib, whichever python3 comes
+# first on the PATH.
+locker_can_grab() { /usr/bin/python3 "$BATS_TEST_DIRNAME/grab_root.py"; }
 
 # Grabs the screen into $1 until the viewer's own window shows the globe, with the middle no
 # longer black and the top left corner black, where the bare screen's weave of black and white

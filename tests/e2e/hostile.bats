@@ -23,8 +23,9 @@ assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC"; mkfifo "$MUSIC
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
-normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 0 15
+normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 143 15
 normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
+normal   | destroyed by another client  | launch | ends_when_destroyed; stderr_is_clean
 files    | flipped bit, Wave data first | hostile "flipped image data" "Wave data before format"; launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" "$NO_VORBIS"
 files    | RGB at 4 bits, FLAC unsized  | hostile "RGB at 4 bits" "FLAC without stream information"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" "$NO_VORBIS"
 files    | JPEG, Vorbis book of no size | hostile "damaged progressive JPEG" "Vorbis with a residue book of no dimension"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'it does not decode \(the decoder died: .+\)'
@@ -33,6 +34,7 @@ files    | 16384 x 16384, Wave at 4 GHz | hostile "16384 x 16384 black" "Wave at
 files    | huge PSD, Wave of half frame | hostile "huge Photoshop file" "Wave with half a frame"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" "$NO_VORBIS"
 files    | long tails after both        | hostile "PNG and 2 MiB of junk" "Vorbis and 1 GiB of junk"; launch | refuses 'larger than 1 MiB' 'larger than 8 MiB'
 no-saver | no screen saver extension    | launch | runs_round; stderr_is_clean
+no-randr | no RandR extension           | launch | runs_round; stderr_is_clean
 no-glx   | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth8   | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth16  | 16-bit screen                | launch | runs_round
@@ -94,8 +96,17 @@ starting() {
         (($(ls "/proc/$VIEWER/task" | wc -l) > 1))
 }
 
-# ends_on SIGNAL: a drawing viewer ends promptly with 0, as it looks at the flag each frame.
-ends_on() { wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && ends_with 0 15; }
+# ends_on SIGNAL: a drawing viewer ends promptly, as it looks at the flag each frame, and then
+# dies of the signal, as a shell tells by a status of 128 and the signal's number.
+ends_on() {
+    wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" &&
+        ends_with $((128 + $(kill -l "$1"))) 15
+}
+# Another client destroys the drawing viewer's window, as `xdotool windowclose` does: the
+# viewer ends as if closed, without an X error.
+ends_when_destroyed() {
+    wait_for_globe "$RUN_DIR/globe.ppm" && xdotool windowclose "$(viewer_window)" && ends_with 0 15
+}
 # keeps_running_after SIGNAL: a viewer started ignoring the signal draws on after it, many
 # frames even on the software renderer, and still closes with 0.
 keeps_running_after() {

@@ -107,13 +107,13 @@ slower_by_less_than() {
     within 10 saver_is On
 }
 
-@test "each idle service is inhibited once while the viewer runs, until it is closed or killed" {
+@test "each idle service is inhibited once while the viewer runs, until it is closed or killed, and killed it dies of the signal" {
     start_session_bus
     local service name arguments release ending calls
     for service in "${SERVICES[@]}"; do
         read -r name arguments <<<"$service"
         release=${arguments##* } arguments=${arguments% *}
-        for ending in close_ends_with_0 'kill -s TERM "$VIEWER" && ends_with 0 15'; do
+        for ending in close_ends_with_0 'kill -s TERM "$VIEWER" && ends_with 143 15'; do
             echo "# $name, ended by: $ending"
             make_run_dir
             calls=$RUN_DIR/idle_service_calls

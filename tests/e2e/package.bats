@@ -2,6 +2,7 @@
 # it installs, the validators, and its launcher started from an unrelated folder.
 
 load helpers
+bats_require_minimum_version 1.5.0
 
 setup_file() {
     "$CPACK" --config "$BUILD_DIR/CPackConfig.cmake" -B "$BATS_FILE_TMPDIR/out" >/dev/null
@@ -62,6 +63,15 @@ EOF
     close_target
     ends_with 0
     stderr_is_clean
+}
+
+@test "the launcher passes the options on, and the viewer's status 2 back" {
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
+    [ "$status" = 0 ]
+    [[ $output =~ ^quillmere\ [0-9.]+$ ]]
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --seed 12 --bogus
+    [ "$status" = 2 ]
+    [[ $stderr == 'quillmere: unknown option "--bogus"; '* ]]
 }
 
 @test "the launcher passes the viewer's status 1 through" {

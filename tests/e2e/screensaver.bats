@@ -154,10 +154,11 @@ children_of() { xwininfo -id "$1" -children | awk '/^ +0x/ {print $1}'; }
     stderr_is_clean
 }
 
-@test "a window id that names no window, or none at all, is one line and status 1" {
-    for id in 0x1fffffff nonsense; do
+@test "a window id that names no window is one line and status 1, one that is no number a usage error" {
+    for id_and_status in "0x1fffffff 1" "nonsense 2"; do
+        read -r id status <<<"$id_and_status"
         launch -- --window-id "$id"
-        ends_with 1 10
+        ends_with "$status" 10
         [ "$(wc -l <"$RUN_DIR/stderr")" = 1 ]
         cat "$RUN_DIR/stderr"
     done

@@ -4,10 +4,16 @@
 load helpers
 bats_require_minimum_version 1.5.0
 
-# launch_at_second N [VAR=value ...]: launch with the clock at 2026-03-01 12:00:0N UTC.
-launch_at_second() {
-    launch "LD_PRELOAD=$FAKETIME_LIBRARY" FAKETIME_DONT_FAKE_MONOTONIC=1 \
-        "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
+# The other program's window some tests open, gone with the test, and the key repeat back on.
+teardown() {
+    stop_other
+    stop_viewer
+    xset r on
+}
+stop_other() {
+    [ -n "${OTHER:-}" ] || return 0
+    kill "$OTHER" 2>/dev/null && wait "$OTHER" 2>/dev/null || true
+    OTHER=
 }
 
 # start_viewer [VAR=value ...]: a viewer at second 0 in a fresh RUN_DIR, its globe in first.ppm.
@@ -17,7 +23,6 @@ start_viewer() {
     wait_for_globe "$RUN_DIR/first.ppm"
 }
 
-screen_differs_from() { grab "$RUN_DIR/now.ppm" && ! cmp -s "$1" "$RUN_DIR/now.ppm"; }
 # The screen grabbed into $1 stays the same for a second: several frames even on the software
 # renderer.
 stays_still() { grab "$1" && sleep 1 && ! screen_differs_from "$1"; }
@@ -37,6 +42,39 @@ outline_width_between() {
     eval "$(xdotool getwindowgeometry --shell "$windows")"
     [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
     globe_is_round_and_centred "$RUN_DIR/first.ppm"
+    close_ends_with_0
+}
+
+# other_window_focused TITLE: a window of another program, titled TITLE, has the focus.
+other_window_focused() {
+    local window
+    window=$(xdotool search --all --onlyvisible --name "^$1\$" 2>/dev/null) || return 1
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
+        xdotool windowactivate "$window" 2>/dev/null
+        return 1
+    }
+}
+
+@test "the focus leaving and coming back: no grab is held, and a key released elsewhere stops the turn" {
+    start_viewer
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    # Without the server's key repeat: a repeat sends a release before each press again, and
+    # that release may be the last key event the viewer sees before the focus leaves.
+    xset r off
+    xdotool keydown Right
+    within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
+    # Alt+Tab to another window, where Right is let go.
+    local title=other-$BATS_TEST_NUMBER
+    xmessage -title "$title" -center "$title" 3>&- &
+    OTHER=$!
+    within "$PATIENCE" other_window_focused "$title"
+    xdotool keyup Right
+    locker_can_grab
+    stop_other
+    within "$PATIENCE" viewer_focused
+    locker_can_grab
+    within 15 stays_still "$RUN_DIR/still.ppm"
     close_ends_with_0
 }
 

@@ -1,0 +1,181 @@
+# The command line and the saved view, on a screen taller than 16:9, where the picture is
+# the band between the bars.
+
+load helpers
+bats_require_minimum_version 1.5.0
+
+# The seed a start at second 0 of launch_at_second takes from the clock.
+SEED=1772366400
+
+# The largest 16:9 band of the picture in $1, "width x height + left + top", centred between
+# bars; where a bar's share is odd, the one below it, counted from the bottom, is the smaller.
+band() {
+    local width height band_width band_height
+    read -r width height < <(identify -format '%w %h' "$1")
+    if ((width * 9 >= height * 16)); then
+        band_width=$((height * 16 / 9)) band_height=$height
+    else
+        band_width=$width band_height=$((width * 9 / 16))
+    fi
+    echo "${band_width}x$band_height+$(((width - band_width) / 2))+$(((height - band_height + 1) / 2))"
+}
+
+# same_pixels PNG GRAB: the saved picture is the grabbed screen's band, pixel for pixel.
+same_pixels() {
+    [ "$(identify -format '%wx%h' "$1")" = "$(band "$2" | cut -d+ -f1)" ] &&
+        convert "$1" -depth 8 "rgb:$RUN_DIR/saved.rgb" &&
+        convert "$2" -crop "$(band "$2")" +repage -depth 8 "rgb:$RUN_DIR/shown.rgb" &&
+        cmp "$RUN_DIR/saved.rgb" "$RUN_DIR/shown.rgb"
+}
+
+# launch_with_home [env's arguments] [-- the viewer's arguments]: a viewer of seed SEED in a
+# fresh RUN_DIR whose home folder is RUN_DIR/home, its user-dirs.dirs naming the pictures
+# folder "$HOME/$PICTURES".
+launch_with_home() {
+    make_run_dir
+    HOME_DIR=$RUN_DIR/home
+    mkdir -p "$HOME_DIR/.config" "$HOME_DIR/Pictures"
+    echo "XDG_PICTURES_DIR=\"\$HOME/$PICTURES\"" >"$HOME_DIR/.config/user-dirs.dirs"
+    local env_arguments=()
+    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
+    [ "${1:-}" != -- ] || shift
+    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" "${env_arguments[@]}" \
+        -- --seed "$SEED" "$@"
+}
+
+# start_with_home [env's arguments]: as launch_with_home, fullscreen, its globe in first.ppm
+# and the focus its.
+start_with_home() {
+    launch_with_home "$@"
+    wait_for_globe "$RUN_DIR/first.ppm"
+    within "$PATIENCE" viewer_focused
+}
+
+# window_shows_globe FILE SIZE: the viewer's window alone, grabbed into FILE, is SIZE
+# ("width x height"), shows the globe in its middle and is the same as at the grab before.
+window_shows_globe() {
+    local window
+    window=$(viewer_window) && import -window "$window" "ppm:$1.next" || return 1
+    local steady=1
+    ! cmp -s "$1.next" "$1" || steady=0
+    mv "$1.next" "$1"
+    ((steady == 0)) && [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = \
+        "$2 1" ]
+}
+# window_shows_round_globe FILE SIZE: as window_shows_globe, and the globe is round and in the
+# middle; a window just resized shows what it showed before until its next frame.
+window_shows_round_globe() { window_shows_globe "$@" && globe_is_round_and_centred "$1"; }
+
+lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
+
+@test "--help, --version, unknown options and bad values answer without a display" {
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --help
+    [ "$status" = 0 ]
+    [ "$stderr" = "" ]
+    [ "${lines[0]}" = "Usage: quillmere [OPTION]..." ]
+    for entry in '--seed N ' '--window ' '--help ' '--version ' 'S  .*pictures folder'; do
+        printf '%s\n' "${lines[@]}" | grep -q "^  $entry"
+    done
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
+    [ "$status" = 0 ]
+    [ "$stderr" = "" ]
+    [[ $output =~ ^quillmere\ [0-9]+\.[0-9]+\.[0-9]+$ ]]
+
+    local wrong
+    while IFS='|' read -r wrong expected; do
+        # shellcheck disable=SC2086 # the arguments are words
+        run --separate-stderr env -u DISPLAY "$QUILLMERE" $wrong
+        echo "$wrong: $status, $stderr"
+        [ "$status" = 2 ]
+        [ "$output" = "" ]
+        [ "$stderr" = "quillmere: $expected; see \"quillmere --help\"." ]
+    done <<'TABLE'
+--fullscreen|unknown option "--fullscreen"
+--window extra|unexpected argument "extra"
+--seed|--seed needs a value N
+--seed -1|--seed needs a whole number from 0 to 4294967295, not "-1"
+--seed=4294967296|--seed needs a whole number from 0 to 4294967295, not "4294967296"
+--seed twelve --window|--seed needs a whole number from 0 to 4294967295, not "twelve"
+TABLE
+}
+
+@test "--seed N shows the globe a start at second N shows" {
+    make_run_dir
+    launch_at_second 0
+    wait_for_globe "$BATS_TEST_TMPDIR/at-second-0.ppm"
+    close_ends_with_0
+    make_run_dir
+    launch -- --seed "$SEED"
+    wait_for_globe "$BATS_TEST_TMPDIR/seed.ppm"
+    close_ends_with_0
+    stderr_is_clean
+    cmp "$BATS_TEST_TMPDIR/at-second-0.ppm" "$BATS_TEST_TMPDIR/seed.ppm"
+}
+
+@test "S saves the band as shown, named after the seed, then under the next name" {
+    PICTURES=Bilder start_with_home
+    local folder=$HOME_DIR/Bilder
+    mkdir "$folder"
+    xdotool key s
+    within "$PATIENCE" lines_in "$RUN_DIR/stdout" 1
+    [ "$(cat "$RUN_DIR/stdout")" = "Saved the view as $folder/quillmere-$SEED.png" ]
+    same_pixels "$folder/quillmere-$SEED.png" "$RUN_DIR/first.ppm"
+    xdotool key s
+    within "$PATIENCE" lines_in "$RUN_DIR/stdout" 2
+    [ "$(tail -n1 "$RUN_DIR/stdout")" = "Saved the view as $folder/quillmere-$SEED-2.png" ]
+    cmp "$folder/quillmere-$SEED.png" "$folder/quillmere-$SEED-2.png"
+    [ "$(LC_ALL=C ls -A "$folder")" = "quillmere-$SEED-2.png"$'\n'"quillmere-$SEED.png" ]
+    close_ends_with_0
+    stderr_is_clean
+}
+
+@test "a pictures folder that cannot be written gives one line and the globe turns on" {
+    PICTURES=not-a-folder start_with_home
+    : >"$HOME_DIR/not-a-folder"
+    xdotool key s
+    within "$PATIENCE" grep -q '^Could not save' "$RUN_DIR/stderr"
+    grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr" >"$RUN_DIR/said"
+    [ "$(cat "$RUN_DIR/said")" = \
+        "Could not save the view in $HOME_DIR/not-a-folder: Not a directory." ]
+    [ ! -s "$RUN_DIR/stdout" ]
+    xdotool keydown Left
+    within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
+    xdotool keyup Left
+    close_ends_with_0
+    [ "$(LC_ALL=C ls -A "$HOME_DIR")" = $'.config\nPictures\nnot-a-folder' ]
+}
+
+@test "saving with no reader left for its standard output does not end it" {
+    # The reader of the pipe that is standard output has gone before the viewer starts.
+    PICTURES=Pictures start_with_home bash -c 'exec > >(:) && sleep 0.5 && exec "$0" "$@"'
+    xdotool key s
+    within "$PATIENCE" test -f "$HOME_DIR/Pictures/quillmere-$SEED.png"
+    xdotool key s
+    within "$PATIENCE" test -f "$HOME_DIR/Pictures/quillmere-$SEED-2.png"
+    close_ends_with_0
+    stderr_is_clean
+}
+
+@test "--window opens a normal window, resized it keeps a round globe, and S saves its band" {
+    PICTURES=Pictures launch_with_home -- --window
+    within "$PATIENCE" window_shows_globe "$RUN_DIR/window.ppm" 1280x720
+    local window
+    window=$(viewer_window)
+    run ! grep -q FULLSCREEN < <(xprop -id "$window" _NET_WM_STATE)
+    # The window manager has given it a title bar, as it gives none to a window over the screen.
+    local left right top bottom
+    IFS=', ' read -r left right top bottom < <(xprop -id "$window" _NET_FRAME_EXTENTS | cut -d= -f2)
+    echo "frame: $left $right $top $bottom"
+    ((top > 0))
+    globe_is_round_and_centred "$RUN_DIR/window.ppm"
+    xdotool windowsize "$window" 1200 500
+    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/wide.ppm" 1200x500
+    xdotool windowsize "$window" 700 600
+    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/tall.ppm" 700x600
+    within "$PATIENCE" viewer_focused
+    xdotool key s
+    within "$PATIENCE" lines_in "$RUN_DIR/stdout" 1
+    same_pixels "$HOME_DIR/Pictures/quillmere-$SEED.png" "$RUN_DIR/tall.ppm"
+    close_ends_with_0
+    stderr_is_clean
+}

@@ -1,0 +1,164 @@
+#include "app/picture.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t seed = 1772366400;
+
+std::string userDirs(const std::string& line) {
+    return "# This file is written by xdg-user-dirs-update\n"
+           "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n" +
+           line + "\nXDG_MUSIC_DIR=\"$HOME/Music\"\n";
+}
+
+sf::Event keyEvent(sf::Event::EventType type, sf::Keyboard::Key code) {
+    sf::Event event{};
+    event.type = type;
+    event.key.code = code;
+    return event;
+}
+
+// A folder of its own for each test, gone after it.
+struct PictureFolder : testing::Test {
+    std::filesystem::path folder;
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pictures.XXXXXX");
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(folder);
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            found.push_back(entry.path().filename());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+};
+
+// Three columns, two rows, bottom row first as OpenGL reads them.
+ViewportPixels twoRows() {
+    ViewportPixels pixels;
+    pixels.width = 3;
+    pixels.height = 2;
+    pixels.rgb = {10,  20,  30,  40,  50,  60,  70,  80,  90,    // bottom
+                  100, 110, 120, 130, 140, 150, 160, 170, 180};  // top
+    return pixels;
+}
+
+std::vector<unsigned char> decoded(const std::filesystem::path& file, png_uint_32& width,
+                                   png_uint_32& height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) return {};
+    image.format = PNG_FORMAT_RGB;
+    width = image.width;
+    height = image.height;
+    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
+    return rgb;
+}
+
+}  // namespace
+
+TEST(PictureName, CopiesAfterTheFirstAreNumberedFromTwo) {
+    EXPECT_EQ(pictureFileName(seed, 1), "quillmere-1772366400.png");
+    EXPECT_EQ(pictureFileName(seed, 2), "quillmere-1772366400-2.png");
+    EXPECT_EQ(pictureFileName(0, 1), "quillmere-0.png");
+    EXPECT_EQ(pictureFileName(4294967295u, 13), "quillmere-4294967295-13.png");
+}
+
+// The pictures folder as user-dirs.dirs writes it: $HOME at its start, or a path from the root,
+// in double quotes whose quotes and backslashes are escaped.
+TEST(PicturesFolder, ReadFromUserDirsElseHomePicturesElseHome) {
+    const std::string home = "/home/ann";
+    const auto from = [&](const std::string& text) {
+        return picturesFolderFromUserDirs(text, home);
+    };
+    EXPECT_EQ(from(userDirs("XDG_PICTURES_DIR=\"$HOME/Bilder\"")), "/home/ann/Bilder");
+    EXPECT_EQ(from(userDirs("  XDG_PICTURES_DIR = \"/srv/photos\"")), "/srv/photos");
+    EXPECT_EQ(from(userDirs("XDG_PICTURES_DIR=\"$HOME/My \\\"Best\\\" \\\\ Shots\"")),
+              "/home/ann/My \"Best\" \\ Shots");
+    EXPECT_EQ(from(userDirs("XDG_PICTURES_DIR=\"$HOME/\"")), "/home/ann/");
+    EXPECT_EQ(from(userDirs("XDG_PICTURES_DIR=\"$HOME/A\"\nXDG_PICTURES_DIR=\"$HOME/B\"")),
+              "/home/ann/B");
+    // Lines that set nothing usable: another key, a comment, a relative path, no closing quote.
+    for (const char* unusable : {"XDG_PICTURES_DIRS=\"$HOME/P\"", "# XDG_PICTURES_DIR=\"$HOME/P\"",
+                                 "XDG_PICTURES_DIR=\"Pictures\"", "XDG_PICTURES_DIR=\"$HOME/P",
+                                 "XDG_PICTURES_DIR=$HOME/P", "XDG_VIDEOS_DIR=\"$HOME/Videos\""}) {
+        EXPECT_EQ(from(userDirs(unusable)), std::nullopt) << unusable;
+    }
+    EXPECT_EQ(from(""), std::nullopt);
+
+    EXPECT_EQ(choosePicturesFolder(home, std::string("/srv/photos"), true), "/srv/photos");
+    EXPECT_EQ(choosePicturesFolder(home, std::nullopt, true), "/home/ann/Pictures");
+    EXPECT_EQ(choosePicturesFolder(home, std::nullopt, false), "/home/ann");
+}
+
+// A key held down repeats its press; one press saves one picture.
+TEST(SaveKey, OnePressOnePicture) {
+    SaveKeyState state;
+    EXPECT_TRUE(saveKeyPressed(state, keyEvent(sf::Event::KeyPressed, sf::Keyboard::S)));
+    EXPECT_FALSE(saveKeyPressed(state, keyEvent(sf::Event::KeyPressed, sf::Keyboard::S)));
+    EXPECT_FALSE(saveKeyPressed(state, keyEvent(sf::Event::KeyReleased, sf::Keyboard::S)));
+    EXPECT_TRUE(saveKeyPressed(state, keyEvent(sf::Event::KeyPressed, sf::Keyboard::S)));
+    // The release may go to another window once the focus has gone there.
+    sf::Event lostFocus{};
+    lostFocus.type = sf::Event::LostFocus;
+    EXPECT_FALSE(saveKeyPressed(state, lostFocus));
+    EXPECT_TRUE(saveKeyPressed(state, keyEvent(sf::Event::KeyPressed, sf::Keyboard::S)));
+    EXPECT_FALSE(saveKeyPressed(state, keyEvent(sf::Event::KeyPressed, sf::Keyboard::F12)));
+}
+
+// The picture reads top row first, and every save takes the next free name, leaving what is
+// there, and no temporary file, behind.
+TEST_F(PictureFolder, SavesTakeFreeNamesAndKeepEveryPicture) {
+    const std::string kept = "someone else's";
+    std::ofstream(folder / "quillmere-1772366400-3.png") << kept;
+    std::string error;
+    std::vector<std::string> saved;
+    for (int save = 0; save < 3; ++save) {
+        const std::optional<std::string> path = writePicture(twoRows(), folder, seed, error);
+        ASSERT_TRUE(path) << error;
+        saved.push_back(std::filesystem::path(*path).filename());
+    }
+    EXPECT_EQ(saved,
+              (std::vector<std::string>{"quillmere-1772366400.png", "quillmere-1772366400-2.png",
+                                        "quillmere-1772366400-4.png"}));
+    EXPECT_EQ(names(),
+              (std::vector<std::string>{"quillmere-1772366400-2.png", "quillmere-1772366400-3.png",
+                                        "quillmere-1772366400-4.png", "quillmere-1772366400.png"}));
+    std::ifstream keptFile(folder / "quillmere-1772366400-3.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keptFile), {}), kept);
+
+    png_uint_32 width = 0, height = 0;
+    const std::vector<unsigned char> topFirst = {100, 110, 120, 130, 140, 150, 160, 170, 180,
+                                                 10,  20,  30,  40,  50,  60,  70,  80,  90};
+    EXPECT_EQ(decoded(folder / "quillmere-1772366400-4.png", width, height), topFirst);
+    EXPECT_EQ(width, 3u);
+    EXPECT_EQ(height, 2u);
+}
+
+// A folder that cannot take the file says why and leaves nothing.
+TEST_F(PictureFolder, UnwritableFolderSaysWhy) {
+    std::ofstream(folder / "not-a-folder") << "";
+    std::string error;
+    EXPECT_FALSE(writePicture(twoRows(), folder / "not-a-folder", seed, error));
+    EXPECT_EQ(error, "Not a directory");
+    EXPECT_FALSE(writePicture(twoRows(), folder / "missing", seed, error));
+    EXPECT_EQ(error, "No such file or directory");
+    EXPECT_EQ(names(), std::vector<std::string>{"not-a-folder"});
+}
