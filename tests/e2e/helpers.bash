@@ -35,15 +35,15 @@ no_viewer_window() { ! find_windows >/dev/null; }
 # RUN_DIR/stderr, and its status, once it has been reaped, into RUN_DIR/status; VIEWER is its
 # process id. bats' descriptor 3 must not stay open.
 launch() {
-    local env_arguments=()
-    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
-    [ "${1:-}" != -- ] || shift
     within 10 no_viewer_window || { echo "an earlier viewer's window is still up" >&2; return 1; }
     launch_unseen "$@"
 }
 # launch_unseen: as launch, without first looking at the screen, which would make the test a
 # client of the display before the viewer.
 launch_unseen() {
+    local env_arguments=()
+    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
+    [ "${1:-}" != -- ] || shift
     (
         cd "$RUN_DIR" || exit
         env ALSOFT_DRIVERS=null "${env_arguments[@]}" "$QUILLMERE" "$@" >stdout 2>stderr &
