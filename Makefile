@@ -1,4 +1,5 @@
-# Quillmere: `make run` starts the viewer, `make test` runs every test.
+# Quillmere: `make run` starts the viewer, `make test` runs every test, `make check` the quick
+# ones (the CPU code and the drawing, about a minute) while editing.
 # Each target first installs the Debian packages it needs that are missing.
 
 BUILD_DIR := build
@@ -19,7 +20,7 @@ DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool im
 
 APP := $(BUILD_DIR)/src/app/quillmere
 
-.PHONY: all build dev-build run test stress bench screenshot package install clean
+.PHONY: all build dev-build run test check stress bench screenshot package install clean
 
 all: build
 
@@ -44,6 +45,9 @@ run:
 
 test: dev-build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+check: dev-build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^(unit|gl)$$'
 
 # The whole suite N times while a load generator keeps every core busy, and a table of
 # failures per test: a suite that never flakes here does not flake on a clean machine.
