@@ -25,9 +25,10 @@
 
 #include "app/assets.h"
 #include "app/audio.h"
+#include "app/frame.h"
 #include "app/startup.h"
 #include "app/window.h"
-#include "figures.h"
+#include "bench/figures.h"
 #include "globe/globe.h"
 #include "render/render.h"
 #include "view/camera.h"

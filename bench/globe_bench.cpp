@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "figures.h"
+#include "bench/figures.h"
 #include "globe/environment.h"
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/frame.h"
 #include "app/startup.h"
 #include "app/window.h"
 #include "globe/globe.h"

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/frame.h"
 #include "app/guest_window.h"
 #include "app/startup.h"
 #include "app/termination.h"

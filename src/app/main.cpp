@@ -17,6 +17,7 @@
 #include "app/audio.h"
 #include "app/command_line.h"
 #include "app/drawing_target.h"
+#include "app/frame.h"
 #include "app/guest_drawing.h"
 #include "app/idle_inhibit.h"
 #include "app/picture.h"

@@ -1,28 +1,12 @@
 #pragma once
 
-#include <GL/glew.h>
-
-#include <SFML/Graphics/Texture.hpp>
-#include <SFML/Window/Window.hpp>
 #include <cstdint>
 #include <future>
-#include <glm/mat4x4.hpp>
 #include <glm/vec3.hpp>
 #include <vector>
 
-#include "render/render.h"
-#include "view/camera.h"
-
-// The start-up steps after the window opens, and one frame of the loop: the viewer runs
-// them in this order, and the draw benchmark times the very same calls.
-
-// What every frame needs from start-up: the program's matrix slot, the fixed projection
-// and the globe's GPU copies.
-struct Scene {
-    GLint mvpLocation = -1;
-    glm::mat4 projection{1.0f};
-    GlobeMesh mesh;
-};
+// The start-up steps before the window opens: the processor's check and the globe's build,
+// which the draw benchmark shares.
 
 // False after one line on standard error when the processor cannot run the globe's code.
 bool checkProcessor();
@@ -37,14 +21,3 @@ void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& pos
 // builds the globe on the spot, to the same bytes.
 std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
                                      std::vector<glm::vec3>& positions);
-
-// Builds the program and makes it current for good, builds the projection, loads the ramp
-// into `texture` and points the program's sampler at it: the whole scene but the globe,
-// which needs nothing of this and is uploaded last.
-Scene setUpScene(sf::Texture& texture);
-
-// Advances the camera by a frame and draws the globe as it then stands, not shown yet.
-void drawGlobeFrame(const Scene& scene, const sf::Texture& texture, Camera& camera);
-
-// Draws the next frame as drawGlobeFrame() does and shows it.
-void drawFrame(sf::Window& window, const Scene& scene, const sf::Texture& texture, Camera& camera);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+// --- shader_sources.cpp ---
+
 // The two stages of the globe's shading: the vertex stage places a point with `mvp`
 // and hands on its distance from the centre as `height`; the fragment stage maps
 // that height onto the first row of the colour ramp.
@@ -18,9 +20,13 @@ extern const std::string fragmentShaderSource;
 // The attribute slot the globe's positions are uploaded to and the vertex stage reads.
 inline constexpr GLuint positionLocation = 0;
 
+// --- create_program.cpp ---
+
 // Builds, links and returns the program; a failed link writes its log to standard
 // error and the program is returned all the same. The two shaders are deleted.
 GLuint createProgram(std::string vertexSource, std::string fragmentSource);
+
+// --- upload_globe.cpp ---
 
 // The globe's GPU copies. Without vertex array objects `vertexArray` stays 0 and the
 // draw binds the buffers and the attribute itself.
@@ -42,10 +48,14 @@ bool vertexArraysAvailable();
 GlobeMesh uploadGlobe(const std::vector<std::uint32_t>& indices,
                       const std::vector<glm::vec3>& positions, bool useVertexArrays);
 
+// --- fit_viewport.cpp ---
+
 // Draws from now on into the largest area of the projection's 16:9 centred in a window
 // of that size, so the globe stays round and centred: the whole of a 1280 x 720 window,
 // with black bars around it in any other.
 void fitViewport(unsigned windowWidth, unsigned windowHeight);
+
+// --- read_viewport_pixels.cpp ---
 
 // The picture in the current viewport of the buffer being drawn, without the bars around it:
 // three bytes a pixel (red, green, blue), rows from the bottom up as OpenGL counts them.
@@ -57,8 +67,12 @@ struct ViewportPixels {
 };
 ViewportPixels readViewportPixels();
 
+// --- upload_mvp.cpp ---
+
 // Writes the matrix into the current program's `mvp` uniform.
 void uploadMvp(GLint mvpLocation, const glm::mat4& mvp);
+
+// --- draw_globe.cpp ---
 
 // Points the program's ramp sampler at the texture unit drawGlobe binds the ramp to.
 void pointSamplerAtRampUnit(GLuint program);
