@@ -11,6 +11,7 @@
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"
 #include "globe/relief_rule.h"
+#include "tests/fixture.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <xmmintrin.h>
@@ -19,13 +20,6 @@
 namespace {
 
 using Positions = std::vector<glm::vec3>;
-
-Positions sphere() {
-    Positions positions;
-    std::vector<std::uint32_t> indices;
-    generateSphere(indices, positions);
-    return positions;
-}
 
 Positions relief(Positions positions, unsigned seed) {
     std::srand(seed);
@@ -54,18 +48,10 @@ Positions byKernel(BlockKernel kernel, Positions positions, const Positions& dir
 // The portable kernel, and the AVX2 one where the processor has it, against the rule.
 void expectKernelsFollowTheRule(const Positions& positions, const Positions& directions) {
     const Positions rule = byTheRule(positions, directions);
-    EXPECT_TRUE(sameBytes(byKernel(runBlockPortably, positions, directions), rule));
+    EXPECT_EQ(firstDifference(byKernel(runBlockPortably, positions, directions), rule), "");
     if (const BlockKernel avx2 = avx2Kernel()) {
-        EXPECT_TRUE(sameBytes(byKernel(avx2, positions, directions), rule));
+        EXPECT_EQ(firstDifference(byKernel(avx2, positions, directions), rule), "");
     }
-}
-
-std::uint64_t digestOf(const Positions& positions) {  // FNV-1a over the bytes
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(positions.data());
-    for (std::size_t i = 0; i < positions.size() * sizeof(glm::vec3); ++i)
-        hash = (hash ^ bytes[i]) * 0x100000001b3u;
-    return hash;
 }
 
 // What seed 1 gives, as the relief first shipped.
@@ -109,7 +95,7 @@ constexpr CallerSetting callerSettings[] = {{"upward rounding", 0, FE_UPWARD}};
 }  // namespace
 
 TEST(Relief, KernelsMatchTheRuleByteForByte) {
-    const Positions globe = sphere();
+    const Positions globe = sphere().positions;
     for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u, 11u, 12u, 20240607u}) {
         SCOPED_TRACE(seed);
         std::srand(seed);
@@ -141,7 +127,7 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
         for (std::size_t i = 0; i < globe.size(); i += seed == 1 || seed > 20 ? 1 : 29)
             positions.push_back(globe[i]);
         expectKernelsFollowTheRule(positions, directions);
-        EXPECT_TRUE(sameBytes(relief(positions, seed), byTheRule(positions, directions)));
+        EXPECT_EQ(firstDifference(relief(positions, seed), byTheRule(positions, directions)), "");
     }
 }
 
@@ -174,7 +160,7 @@ TEST(Relief, AvxKernelDividesAsTheRuleAcrossTheCoordinateRange) {
 // The viewer draws the directions itself and hands them to a worker, so a list of any
 // length must be cut in its own order, as the rule does.
 TEST(Relief, CutsFollowTheDirectionsGiven) {
-    const Positions globe = sphere();
+    const Positions globe = sphere().positions;
     std::srand(5);
     const Positions directions = randomDirections();
     for (const std::size_t count : {std::size_t{0}, std::size_t{3}, directions.size()}) {
@@ -183,7 +169,7 @@ TEST(Relief, CutsFollowTheDirectionsGiven) {
         for (const unsigned sparedCores : {0u, 1u, 1000u}) {
             Positions cut = globe;
             applyCuts(cut, some, sparedCores);
-            EXPECT_TRUE(sameBytes(cut, byTheRule(globe, some)))
+            EXPECT_EQ(firstDifference(cut, byTheRule(globe, some)), "")
                 << count << " directions, " << sparedCores << " cores spared";
         }
     }
@@ -199,10 +185,10 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     // The terms cancel so that only the rule's grouping, (y + x) + z, leaves a positive side.
     const glm::vec3 cancelling(-1, 1, 0x1p-30f);
     EXPECT_EQ(byTheRule({cancelling}, {{1, 1, 0x1p-30f}})[0], cancelling * faultScale);
-    const Positions globe = sphere();
+    const Positions globe = sphere().positions;
     const Positions first = relief(globe, 1), second = relief(globe, 20240607);
-    EXPECT_EQ(digestOf(first), firstDigest);
-    EXPECT_EQ(digestOf(second), 0x86fd11c8b7a13da6u);
+    EXPECT_EQ(digest(first), firstDigest);
+    EXPECT_EQ(digest(second), 0x86fd11c8b7a13da6u);
     EXPECT_EQ(first[128 * gridSize + 3], glm::vec3(0x1.0bc12ap+0f, 0x1.6421a6p-20f, 0x1.3b955p-5f));
     EXPECT_EQ(second[0], glm::vec3(0, 0x1.06d81p+0f, 0));
     EXPECT_EQ(second[gridSize * gridSize - 1],
@@ -266,14 +252,14 @@ TEST(Relief, GivesTheSameBytesWhateverEnvironmentTheCallerSet) {
         const std::uint32_t setControl = controlRegister();
         Positions cut = positions;
         applyCuts(cut, directions);
-        const bool sameAsTheRule = sameBytes(cut, rule);
-        const std::uint64_t digest = digestOf(relief(sphere(), 1));
+        const std::string difference = firstDifference(cut, rule);
+        const std::uint64_t firstGlobe = digest(relief(sphere().positions, 1));
         const std::uint32_t control = controlRegister();
         const int rounding = std::fegetround();
         setControlRegister(callerControl);
         std::fesetround(callerRounding);
-        EXPECT_TRUE(sameAsTheRule);
-        EXPECT_EQ(digest, firstDigest);
+        EXPECT_EQ(difference, "");
+        EXPECT_EQ(firstGlobe, firstDigest);
         EXPECT_EQ(control, setControl);  // the caller's, given back
         EXPECT_EQ(rounding, setting.rounding);
     }

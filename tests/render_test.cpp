@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "app/frame.h"
-#include "app/startup.h"
 #include "app/window.h"
 #include "globe/globe.h"
+#include "tests/fixture.h"
 #include "view/camera.h"
 
 namespace {
@@ -66,17 +66,7 @@ std::string compileLog(GLenum type, const std::string& text) {
     return log;
 }
 
-// The globe of 2026-03-01 12:00 UTC, whose point facing the eye and its antipode differ.
-struct Globe {
-    std::vector<std::uint32_t> indices;
-    std::vector<glm::vec3> positions;
-};
-const Globe globe = [] {
-    Globe built;
-    std::srand(1772366400);
-    buildGlobe(built.indices, built.positions);
-    return built;
-}();
+const Globe& globe = testGlobe();
 
 enum class RampFile { Present, Missing };
 

@@ -18,6 +18,13 @@ inline constexpr int gridSize = 512;
 inline constexpr int faultCount = 1000;
 inline constexpr float faultScale = 1.0012f;
 
+// The globe's two lists as the upload takes them: the triangles' corners, three indices a
+// triangle, and the points they index.
+struct Globe {
+    std::vector<std::uint32_t> indices;
+    std::vector<glm::vec3> positions;
+};
+
 // Appends gridSize * gridSize unit-sphere points and six indices per point.
 void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);
 

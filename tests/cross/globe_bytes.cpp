@@ -9,17 +9,9 @@
 #include <vector>
 
 #include "globe/globe.h"
+#include "tests/fixture.h"
 
 namespace {
-
-template <typename T>
-std::uint64_t digest(const std::vector<T>& values) {  // FNV-1a over the bytes
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());
-    for (std::size_t i = 0; i < values.size() * sizeof(T); ++i)
-        hash = (hash ^ bytes[i]) * 0x100000001b3u;
-    return hash;
-}
 
 void print(const char* what, unsigned seed, std::uint64_t hash) {
     std::printf("%s %u %016llx\n", what, seed, static_cast<unsigned long long>(hash));
@@ -47,11 +39,10 @@ int main() {
         std::puts(globeArithmeticMissing);
         return 1;
     }
-    std::vector<std::uint32_t> indices;
-    std::vector<glm::vec3> grid;
-    generateSphere(indices, grid);
+    const Globe sphereGrid = sphere();
+    const std::vector<glm::vec3>& grid = sphereGrid.positions;
     print("grid", 0, digest(grid));
-    print("indices", 0, digest(indices));
+    print("indices", 0, digest(sphereGrid.indices));
 
     // Start seconds as the viewer would draw them, none of them a seed the unit tests pin. An
     // emulator runs the whole globe too slowly, so the relief takes every 37th point, and the

@@ -66,13 +66,17 @@ def flipped_image_data(position, bit):
     return png_bytes(chunks)
 
 
+def made(suffix, command):
+    """What the command, given a file name of the suffix, writes there."""
+    with tempfile.TemporaryDirectory() as folder:
+        target = str(Path(folder) / ("made." + suffix))
+        subprocess.run(command(target), check=True)
+        return bytearray(Path(target).read_bytes())
+
+
 def converted(suffix, *options):
     """Our ramp in another format, through ImageMagick."""
-    with tempfile.TemporaryDirectory() as folder:
-        target = Path(folder) / ("ramp." + suffix)
-        subprocess.run(["convert", str(assets / "terrain.png"), *options, str(target)],
-                       check=True)
-        return bytearray(target.read_bytes())
+    return made(suffix, lambda target: ["convert", str(assets / "terrain.png"), *options, target])
 
 
 def damaged_progressive_jpeg():
@@ -272,76 +276,28 @@ def vorbis_rate(rate):
 # --- WAV and FLAC, through sox, from the first seconds of our music ---
 
 def sox(suffix, *options):
-    with tempfile.TemporaryDirectory() as folder:
-        target = Path(folder) / ("music." + suffix)
-        subprocess.run(["sox", str(assets / "mellowsad beat.ogg"), *options, str(target),
-                        "trim", "0", "1"], check=True)
-        return bytearray(target.read_bytes())
+    return made(suffix, lambda target: ["sox", str(assets / "mellowsad beat.ogg"), *options,
+                                        target, "trim", "0", "1"])
 
 
-def riff_chunks(wav):
-    chunks, at = [], 12
-    while at + 8 <= len(wav):
-        kind, length = wav[at:at + 4], struct.unpack("<I", wav[at + 4:at + 8])[0]
-        chunks.append((bytes(kind), bytearray(wav[at + 8:at + 8 + length])))
+def wav(change, *options):
+    """16-bit Wave chunks by kind, changed in place or reordered by `change`, written back."""
+    data, chunks, at = sox("wav", "-b", "16", *options), {}, 12
+    while at + 8 <= len(data):
+        (length,) = struct.unpack("<I", data[at + 4:at + 8])
+        chunks[bytes(data[at:at + 4])] = bytearray(data[at + 8:at + 8 + length])
         at += 8 + length + (length & 1)
-    return chunks
-
-
-def riff(chunks):
+    chunks = change(chunks) or chunks
     body = b"WAVE" + b"".join(kind + struct.pack("<I", len(data)) + data +
-                              b"\0" * (len(data) & 1) for kind, data in chunks)
+                              b"\0" * (len(data) & 1) for kind, data in chunks.items())
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-def wav_data_first():
-    chunks = dict(riff_chunks(sox("wav", "-b", "16")))
-    return riff([(b"data", chunks[b"data"]), (b"fmt ", chunks[b"fmt "])])
-
-
-def wav_rate(rate):
-    chunks = riff_chunks(sox("wav", "-b", "16"))
-    fmt = dict(chunks)[b"fmt "]
-    fmt[4:8] = struct.pack("<I", rate)
-    return riff(chunks)
-
-
-def wav_half_frame():
-    """Stereo 16-bit samples and one sample more: half a frame at the end."""
-    chunks = riff_chunks(sox("wav", "-b", "16", "-c", "2"))
-    dict(chunks)[b"data"].extend(b"\x01\x00")
-    return riff(chunks)
-
-
-def flac_blocks(flac):
-    blocks, at = [], 4
-    while True:
-        header = flac[at]
-        length = int.from_bytes(flac[at + 1:at + 4], "big")
-        blocks.append((header & 0x7F, bytearray(flac[at + 4:at + 4 + length])))
-        at += 4 + length
-        if header & 0x80:
-            return blocks, flac[at:]
-
-
-def flac(blocks, frames):
-    out = bytearray(b"fLaC")
-    for number, (kind, data) in enumerate(blocks):
-        last = 0x80 if number == len(blocks) - 1 else 0
-        out += bytes([kind | last]) + len(data).to_bytes(3, "big") + data
-    return out + frames
-
-
 def flac_without_stream_information():
-    blocks, frames = flac_blocks(sox("flac"))
-    return flac(blocks[1:], frames)
-
-
-def write_sparse_tail(data, tail):
-    """The data followed by `tail` bytes of zeros, which take no room on the disk."""
-    with open(out, "wb") as file:
-        file.write(data)
-        file.truncate(len(data) + tail)
+    """The stream information is the first block, of 34 bytes, and not the last."""
+    flac = sox("flac")
+    assert flac[4] == 0 and flac[5:8] == (34).to_bytes(3, "big")
+    return flac[:4] + flac[8 + 34:]
 
 
 CASES = {
@@ -353,17 +309,19 @@ CASES = {
     "Radiance with a zero run": radiance_with_zero_run,
     "huge Photoshop file": huge_psd,
     # the music
-    "Wave data before format": wav_data_first,
-    "Wave at 2^32-1 Hz": lambda: wav_rate(0xFFFFFFFF),
-    "Wave with half a frame": wav_half_frame,
+    "Wave data before format": lambda: wav(lambda c: {b"data": c[b"data"], b"fmt ": c[b"fmt "]}),
+    "Wave at 2^32-1 Hz": lambda: wav(lambda c: c[b"fmt "].__setitem__(slice(4, 8), b"\xff" * 4)),
+    # Stereo 16-bit samples and one sample more: half a frame at the end.
+    "Wave with half a frame": lambda: wav(lambda c: c[b"data"].extend(b"\x01\x00"), "-c", "2"),
     "FLAC without stream information": flac_without_stream_information,
     "Vorbis with a residue book of no dimension": residue_book_of_no_dimension,
     "Vorbis at 2^32-1 Hz": lambda: vorbis_rate(0xFFFFFFFF),
 }
 
-if case == "Vorbis and 1 GiB of junk":
-    write_sparse_tail(music, 1 << 30)
-elif case == "PNG and 2 MiB of junk":
-    write_sparse_tail(terrain, 2 << 20)
-else:
-    out.write_bytes(CASES[case]())
+# Our files followed by zeros that take no room on the disk.
+TAILS = {"PNG and 2 MiB of junk": (terrain, 2 << 20), "Vorbis and 1 GiB of junk": (music, 1 << 30)}
+
+data, tail = TAILS[case] if case in TAILS else (CASES[case](), 0)
+with open(out, "wb") as file:
+    file.write(data)
+    file.truncate(len(data) + tail)

@@ -4,6 +4,7 @@
 load helpers
 
 # kind | condition | what to do before the launch, and the launch | what must follow
+# Steps are joined with && so that a row fails on its first failing step.
 # A job started in the background of a script ignores SIGINT, and the viewer keeps a
 # signal it was started ignoring, so the signal rows start it with the default actions.
 ROWS=$(cat <<'TABLE'
@@ -11,30 +12,30 @@ normal   | display variable unset       | launch env -u DISPLAY | fails '^Cannot
 normal   | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
 normal   | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | fails '^The OpenGL driver offers version 1\.4 .*; the viewer needs OpenGL 2\.0\.$'
 normal   | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
-normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs; says_once '^No audio output could be opened; playing without music\.$'
+normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs && says_once '^No audio output could be opened; playing without music\.$'
 normal   | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
-assets   | no assets                    | rm "$TERRAIN" "$MUSIC"; launch | runs; says_once "$NO_IMAGE"; says_once "$NO_MUSIC"
-assets   | empty assets                 | : >"$TERRAIN"; : >"$MUSIC"; launch | runs; refused terrain.png "$NO_PNG \\(the file ends early\\)"; refused "mellowsad beat.ogg" "$NO_VORBIS"
-assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC"; launch | runs; refused terrain.png "$NO_PNG \\(Not a PNG file\\)"; refused "mellowsad beat.ogg" "$NO_VORBIS"
-assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC"; mkfifo "$TERRAIN" "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
-assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN"; ln -sf /dev/zero "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
-assets   | a directory and a socket     | ln -sf / "$TERRAIN"; rm "$MUSIC"; perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC"; launch | runs; skips_only terrain.png "mellowsad beat.ogg"
-assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC"; mkfifo "$MUSIC"; launch | runs; says_once "$NO_IMAGE"; skips "mellowsad beat.ogg"
+assets   | no assets                    | rm "$TERRAIN" "$MUSIC" && launch | runs && says_once "$NO_IMAGE" && says_once "$NO_MUSIC"
+assets   | empty assets                 | : >"$TERRAIN" && : >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(the file ends early\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
+assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(Not a PNG file\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
+assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC" && mkfifo "$TERRAIN" "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
+assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN" && ln -sf /dev/zero "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
+assets   | a directory and a socket     | ln -sf / "$TERRAIN" && rm "$MUSIC" && perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
+assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC" && mkfifo "$MUSIC" && launch | runs && says_once "$NO_IMAGE" && skips "mellowsad beat.ogg"
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
-normal   | a kill during start-up       | launch env --default-signal; kill_while_starting TERM | ends_with 143 15
+normal   | a kill during start-up       | launch env --default-signal && kill_while_starting TERM | ends_with 143 15
 normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
-normal   | destroyed by another client  | launch | ends_when_destroyed; stderr_is_clean
-files    | flipped bit, Wave data first | hostile "flipped image data" "Wave data before format"; launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" "$NO_VORBIS"
-files    | RGB at 4 bits, FLAC unsized  | hostile "RGB at 4 bits" "FLAC without stream information"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" "$NO_VORBIS"
-files    | JPEG, Vorbis book of no size | hostile "damaged progressive JPEG" "Vorbis with a residue book of no dimension"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'it does not decode \(the decoder died: .+\)'
-files    | Radiance, Vorbis at 4 GHz    | hostile "Radiance with a zero run" "Vorbis at 2^32-1 Hz"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'a sample rate of 4294967295 Hz; the viewer plays 8000 to 192000 Hz'
-files    | 16384 x 16384, Wave at 4 GHz | hostile "16384 x 16384 black" "Wave at 2^32-1 Hz"; launch | refuses "$NO_PNG \\(Invalid IHDR data: Image height exceeds user limit in IHDR\\)" "$NO_VORBIS"
-files    | huge PSD, Wave of half frame | hostile "huge Photoshop file" "Wave with half a frame"; launch | refuses "$NO_PNG \\(Not a PNG file\\)" "$NO_VORBIS"
-files    | long tails after both        | hostile "PNG and 2 MiB of junk" "Vorbis and 1 GiB of junk"; launch | refuses 'larger than 1 MiB' 'larger than 8 MiB'
-no-saver | no screen saver extension    | launch | runs_round; stderr_is_clean
-no-randr | no RandR extension           | launch | runs_round; stderr_is_clean
+normal   | destroyed by another client  | launch | ends_when_destroyed && stderr_is_clean
+files    | flipped bit, Wave data first | hostile "flipped image data" "Wave data before format" && launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" "$NO_VORBIS"
+files    | RGB at 4 bits, FLAC unsized  | hostile "RGB at 4 bits" "FLAC without stream information" && launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" "$NO_VORBIS"
+files    | JPEG, Vorbis book of no size | hostile "damaged progressive JPEG" "Vorbis with a residue book of no dimension" && launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'it does not decode \(the decoder died: .+\)'
+files    | Radiance, Vorbis at 4 GHz    | hostile "Radiance with a zero run" "Vorbis at 2^32-1 Hz" && launch | refuses "$NO_PNG \\(Not a PNG file\\)" 'a sample rate of 4294967295 Hz; the viewer plays 8000 to 192000 Hz'
+files    | 16384 x 16384, Wave at 4 GHz | hostile "16384 x 16384 black" "Wave at 2^32-1 Hz" && launch | refuses "$NO_PNG \\(Invalid IHDR data: Image height exceeds user limit in IHDR\\)" "$NO_VORBIS"
+files    | huge PSD, Wave of half frame | hostile "huge Photoshop file" "Wave with half a frame" && launch | refuses "$NO_PNG \\(Not a PNG file\\)" "$NO_VORBIS"
+files    | long tails after both        | hostile "PNG and 2 MiB of junk" "Vorbis and 1 GiB of junk" && launch | refuses 'larger than 1 MiB' 'larger than 8 MiB'
+no-saver | no screen saver extension    | launch | runs_round && stderr_is_clean
+no-randr | no RandR extension           | launch | runs_round && stderr_is_clean
 no-glx   | display without GLX          | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth8   | 8-bit screen                 | launch | fails '^The X display ".*" offers no OpenGL \(no GLX extension\)\.$'
 depth16  | 16-bit screen                | launch | runs_round
@@ -113,8 +114,10 @@ keeps_running_after() {
     wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && sleep 2 && viewer_running && runs
 }
 
+# Every row of the kind runs, and each failing one is named with what the viewer said, so that
+# one run shows all that broke.
 @test "every condition of this screen kind ends as it should" {
-    local rows condition action outcome
+    local rows condition action outcome failed=()
     mapfile -t rows < <(grep "^${SCREEN_KIND:?} " <<<"$ROWS" | sed 's/ *| */|/g')
     [ ${#rows[@]} -gt 0 ]
     for row in "${rows[@]}"; do
@@ -123,10 +126,11 @@ keeps_running_after() {
         echo "# $condition: $outcome"
         make_run_dir
         TERRAIN=$RUN_DIR/terrain.png MUSIC="$RUN_DIR/mellowsad beat.ogg"
-        eval "$action"
-        eval "$outcome"
         # A few lines, not the flood of a sound thread or asset read retrying forever.
-        (($(wc -l <"$RUN_DIR/stderr") <= 6 && $(wc -c <"$RUN_DIR/stderr") < 2048))
+        eval "$action" && eval "$outcome" &&
+            (($(wc -l <"$RUN_DIR/stderr") <= 6 && $(wc -c <"$RUN_DIR/stderr") < 2048)) ||
+            failed+=("$condition, which said: $(head -c 2048 "$RUN_DIR/stderr" | tr '\n' '|')")
         stop_viewer
     done
+    [ ${#failed[@]} = 0 ] || { printf '# failed: %s\n' "${failed[@]}" && false; }
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+// What the C++ tests and the cross-built globe driver share: the seed they pin, the globe it
+// gives, a digest of bytes, and a comparison that says where two lists part.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "globe/globe.h"
+
+// The globe of 2026-03-01 12:00 UTC, whose point facing the eye and its antipode differ.
+inline constexpr std::uint32_t testSeed = 1772366400;
+
+inline Globe sphere() {
+    Globe globe;
+    generateSphere(globe.indices, globe.positions);
+    return globe;
+}
+
+// The globe of a seed, built on the calling thread.
+inline Globe globeOf(unsigned seed) {
+    Globe globe = sphere();
+    std::srand(seed);
+    applyFaults(globe.positions);
+    return globe;
+}
+
+inline const Globe& testGlobe() {
+    static const Globe globe = globeOf(testSeed);
+    return globe;
+}
+
+template <typename T>
+std::uint64_t digest(const std::vector<T>& values) {  // FNV-1a over the bytes
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(values.data());
+    for (std::size_t i = 0; i < values.size() * sizeof(T); ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001b3u;
+    return hash;
+}
+
+// Empty where both lists hold the same bytes; else the first point that differs with both
+// values written exactly, or both lengths. Compared as EXPECT_EQ(firstDifference(a, b), "").
+inline std::string firstDifference(const std::vector<glm::vec3>& a,
+                                   const std::vector<glm::vec3>& b) {
+    char text[256];
+    if (a.size() != b.size()) {
+        std::snprintf(text, sizeof text, "%zu points against %zu", a.size(), b.size());
+        return text;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::memcmp(&a[i], &b[i], sizeof a[i]) == 0) continue;
+        std::snprintf(text, sizeof text, "point %zu is (%a, %a, %a) against (%a, %a, %a)", i,
+                      a[i].x, a[i].y, a[i].z, b[i].x, b[i].y, b[i].z);
+        return text;
+    }
+    return "";
+}
