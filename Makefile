@@ -1,5 +1,5 @@
 # Quillmere: `make run` starts the viewer, `make test` runs every test, `make check` the quick
-# ones (the CPU code and the drawing, about a minute) while editing.
+# ones (the CPU code and the drawing, under a minute) while editing.
 # Each target first installs the Debian packages it needs that are missing.
 
 BUILD_DIR := build

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/fixture.h"
 
-constexpr std::uint32_t seed = 1772366400;
+namespace {
 
 std::string userDirs(const std::string& line) {
     return "# This file is written by xdg-user-dirs-update\n"
@@ -75,8 +75,8 @@ std::vector<unsigned char> decoded(const std::filesystem::path& file, png_uint_3
 }  // namespace
 
 TEST(PictureName, CopiesAfterTheFirstAreNumberedFromTwo) {
-    EXPECT_EQ(pictureFileName(seed, 1), "quillmere-1772366400.png");
-    EXPECT_EQ(pictureFileName(seed, 2), "quillmere-1772366400-2.png");
+    EXPECT_EQ(pictureFileName(testSeed, 1), "quillmere-1772366400.png");
+    EXPECT_EQ(pictureFileName(testSeed, 2), "quillmere-1772366400-2.png");
     EXPECT_EQ(pictureFileName(0, 1), "quillmere-0.png");
     EXPECT_EQ(pictureFileName(4294967295u, 13), "quillmere-4294967295-13.png");
 }
@@ -131,7 +131,7 @@ TEST_F(PictureFolder, SavesTakeFreeNamesAndKeepEveryPicture) {
     std::string error;
     std::vector<std::string> saved;
     for (int save = 0; save < 3; ++save) {
-        const std::optional<std::string> path = writePicture(twoRows(), folder, seed, error);
+        const std::optional<std::string> path = writePicture(twoRows(), folder, testSeed, error);
         ASSERT_TRUE(path) << error;
         saved.push_back(std::filesystem::path(*path).filename());
     }
@@ -156,9 +156,9 @@ TEST_F(PictureFolder, SavesTakeFreeNamesAndKeepEveryPicture) {
 TEST_F(PictureFolder, UnwritableFolderSaysWhy) {
     std::ofstream(folder / "not-a-folder") << "";
     std::string error;
-    EXPECT_FALSE(writePicture(twoRows(), folder / "not-a-folder", seed, error));
+    EXPECT_FALSE(writePicture(twoRows(), folder / "not-a-folder", testSeed, error));
     EXPECT_EQ(error, "Not a directory");
-    EXPECT_FALSE(writePicture(twoRows(), folder / "missing", seed, error));
+    EXPECT_FALSE(writePicture(twoRows(), folder / "missing", testSeed, error));
     EXPECT_EQ(error, "No such file or directory");
     EXPECT_EQ(names(), std::vector<std::string>{"not-a-folder"});
 }
