@@ -86,27 +86,29 @@ bool timeStart(GlobeOrder order, bool drawRate, Report& report) {
     // The child's end closes the connection, and the window with it.
     std::optional<ViewerDisplay> display = checkDisplay();
     if (!display) return false;
-    std::optional<sf::Window> windowSlot;
-    std::vector<glm::vec3> positions;
-    std::vector<std::uint32_t> indices;
-    std::future<void> globeBuilt;
-    if (order == GlobeOrder::Overlapped) globeBuilt = startBuildingGlobe(indices, positions);
-    if (!openViewer(windowSlot, *display)) return false;
-    sf::Window& window = *windowSlot;
+    GlobeBuild globeBuild;
+    if (order == GlobeOrder::Overlapped) globeBuild = startBuildingGlobe();
+    std::optional<sf::Window> windowObject;
+    if (!openViewer(windowObject, *display)) {
+        if (order == GlobeOrder::Overlapped) abandonGlobe(globeBuild);
+        return false;
+    }
+    sf::Window& window = *windowObject;
     ends[windowAndContext] = millisecondsSince(start);
 
+    Globe built;
     if (order == GlobeOrder::AfterWindow) {
-        buildGlobe(indices, positions);
+        built = buildGlobe();
         ends[globe] = millisecondsSince(start);
     }
     sf::Texture texture;
     Scene scene = setUpScene(texture);
     ends[sceneWithoutGlobe] = millisecondsSince(start);
     if (order == GlobeOrder::Overlapped) {
-        globeBuilt.get();
+        built = globeBuild.globe.get();
         ends[globe] = millisecondsSince(start);
     }
-    scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
+    scene.mesh = uploadGlobe(built.indices, built.positions, vertexArraysAvailable());
     ends[upload] = millisecondsSince(start);
     // What the viewer does about its music before its first frame.
     MusicStart music;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <future>
 #include <vector>
 
 #include "globe/globe.h"
@@ -26,20 +26,34 @@ TEST(GlobeWorker, TakesItsDrawsBeforeReturning) {
     for (int draw = 0; draw < 2 * faultCount; ++draw) (void)std::rand();
     const int firstDrawAfterTheCuts = std::rand();
 
-    Globe globe;
     std::srand(testSeed);
-    std::future<void> built = startBuildingGlobe(globe.indices, globe.positions);
+    GlobeBuild build = startBuildingGlobe();
     EXPECT_EQ(std::rand(), firstDrawAfterTheCuts);
     for (int draw = 0; draw < 2 * faultCount; ++draw) (void)std::rand();
-    built.get();
-    expectTheTestGlobe(globe);
+    expectTheTestGlobe(build.globe.get());
+    std::srand(testSeed);
+    expectTheTestGlobe(buildGlobe());
 }
 
-// A start-up that fails drops the future without asking for the globe: the worker must be
-// done with the lists before they are freed, and no thread may outlive the viewer.
-TEST(GlobeWorker, DroppedFutureWaitsForTheGlobe) {
-    Globe globe;
+// A start that fails after the worker began stops it at its next block: with the flag set,
+// no share cuts a block, nor the tail after the whole blocks; unset, it changes no byte.
+TEST(GlobeWorker, StopsAtTheNextBlock) {
+    const Globe grid = sphere();
     std::srand(testSeed);
-    { const std::future<void> dropped = startBuildingGlobe(globe.indices, globe.positions); }
-    expectTheTestGlobe(globe);
+    const std::vector<glm::vec3> directions = randomDirections();
+    std::atomic<bool> stop{true};
+    std::vector<glm::vec3> stopped = grid.positions;
+    stopped.resize(stopped.size() - 3);  // a tail short of a block
+    const std::vector<glm::vec3> uncut = stopped;
+    applyCuts(stopped, directions, 0, &stop);
+    EXPECT_EQ(firstDifference(stopped, uncut), "");
+    stop = false;
+    std::vector<glm::vec3> whole = grid.positions;
+    applyCuts(whole, directions, 0, &stop);
+    EXPECT_EQ(firstDifference(whole, testGlobe().positions), "");
+
+    // Abandoned, the build is waited for and let go of.
+    GlobeBuild abandoned = startBuildingGlobe();
+    abandonGlobe(abandoned);
+    EXPECT_FALSE(abandoned.globe.valid());
 }

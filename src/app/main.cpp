@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <future>
-#include <glm/vec3.hpp>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -33,15 +31,15 @@ namespace {
 // Everything from the window on, on the viewer's connection; returns the exit status. The
 // window library has let go of the window when this returns. The seed names saved views.
 int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed) {
-    // The window closes last, so it is declared first, but it opens only once the globe
-    // is on its way: nothing needs the globe before the upload. On any return the future
-    // goes first and waits for the worker, before the lists it fills are freed.
-    std::optional<sf::Window> windowSlot;
-    std::vector<glm::vec3> positions;
-    std::vector<std::uint32_t> indices;
-    std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
-    if (!openViewer(windowSlot, display, options.window)) return 1;
-    sf::Window& window = *windowSlot;
+    // The globe is on its way before the window opens: nothing needs it before the upload.
+    GlobeBuild globeBuild = startBuildingGlobe();
+    // The window object is made inside openViewer, where the library's notes are sifted.
+    std::optional<sf::Window> windowObject;
+    if (!openViewer(windowObject, display, options.window)) {
+        abandonGlobe(globeBuild);
+        return 1;
+    }
+    sf::Window& window = *windowObject;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
     IdleInhibition idleInhibition =
@@ -49,8 +47,11 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
 
     sf::Texture texture;
     Scene scene = setUpScene(texture);
-    globeBuilt.get();
-    scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
+    {
+        // The lists go once they are on the GPU.
+        const Globe globe = globeBuild.globe.get();
+        scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
+    }
 
     // The music plays from the bytes the check reads, so they are declared before it; it
     // starts a little after the first frame, which does not wait for its check.
@@ -94,8 +95,8 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
         advanceMusicStart(musicStart, music);
     }
     // The music stops first, and a check of it still running ends; then the screen may blank
-    // again. The scope's end takes the music's bytes, the texture, the index and position
-    // lists, and last the window with its context.
+    // again. The scope's end takes the music's bytes, the texture, and last the window with
+    // its context.
     music.reset();
     abandonMusicStart(musicStart);
     releaseIdle(idleInhibition);

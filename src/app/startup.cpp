@@ -20,20 +20,32 @@ bool checkProcessor() {
     return false;
 }
 
-void buildGlobe(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions) {
-    generateSphere(indices, positions);
-    applyFaults(positions);
+Globe buildGlobe() {
+    Globe globe;
+    generateSphere(globe.indices, globe.positions);
+    applyFaults(globe.positions);
+    return globe;
 }
 
-std::future<void> startBuildingGlobe(std::vector<std::uint32_t>& indices,
-                                     std::vector<glm::vec3>& positions) {
-    const auto build = [&indices, &positions, directions = randomDirections()] {
-        generateSphere(indices, positions);
-        applyCuts(positions, directions, coresForTheWindow);
+GlobeBuild startBuildingGlobe() {
+    GlobeBuild build;
+    build.stop = std::make_shared<std::atomic<bool>>(false);
+    const auto work = [stop = build.stop, directions = randomDirections()] {
+        Globe globe;
+        generateSphere(globe.indices, globe.positions);
+        applyCuts(globe.positions, directions, coresForTheWindow, stop.get());
+        return globe;
     };
     try {
-        return std::async(std::launch::async, build);
+        build.globe = std::async(std::launch::async, work);
     } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, build);
+        build.globe = std::async(std::launch::deferred, work);
     }
+    return build;
+}
+
+void abandonGlobe(GlobeBuild& build) {
+    build.stop->store(true, std::memory_order_relaxed);
+    // Letting go of the worker's future waits for it; a deferred build never starts.
+    build.globe = std::future<Globe>();
 }

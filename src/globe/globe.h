@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <glm/vec3.hpp>
 #include <vector>
@@ -38,9 +39,11 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
 std::vector<glm::vec3> randomDirections();
 
 // Applies the cuts along the given directions, in order (applyFaults draws them first), in
-// shares on every core but the spared ones, and on one core at least.
+// shares on every core but the spared ones, and on one core at least. Once `stop` is set each
+// share ends before its next block of points, leaving a globe only partly cut, for a caller that
+// no longer wants it; a globe cut to the end has the same bytes with or without a flag.
 void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions,
-               unsigned sparedCores = 0);
+               unsigned sparedCores = 0, const std::atomic<bool>* stop = nullptr);
 
 // Cuts the globe faultCount times through its centre: points on the positive side of
 // each cut grow by faultScale, the rest shrink by it. Draws 2 * faultCount numbers.

@@ -38,7 +38,7 @@ std::vector<glm::vec3> randomDirections() {
 }
 
 void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& directions,
-               unsigned sparedCores) {
+               unsigned sparedCores, const std::atomic<bool>* stop) {
     // Each position meets the cuts on its own, so shares of whole blocks run side by side.
     const BlockKernel avx2 = avx2Kernel();
     const BlockKernel kernel = avx2 ? avx2 : runBlockPortably;
@@ -50,7 +50,7 @@ void applyCuts(std::vector<glm::vec3>& positions, const std::vector<glm::vec3>& 
     const auto runShare = [&](std::size_t start) {
         inGlobeEnvironment([&] {
             applyCutsInBlocks(kernel, positions.data() + start, std::min(shareSize, count - start),
-                              directions.data(), directions.size());
+                              directions.data(), directions.size(), stop);
         });
     };
     std::vector<std::thread> helpers;

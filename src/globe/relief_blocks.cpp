@@ -127,12 +127,18 @@ void fromRows(const BlockCoordinates& rows, glm::vec3* block) {
 }  // namespace
 
 void applyCutsInBlocks(BlockKernel kernel, glm::vec3* positions, std::size_t count,
-                       const glm::vec3* directions, std::size_t directionCount) {
+                       const glm::vec3* directions, std::size_t directionCount,
+                       const std::atomic<bool>* stop) {
+    // Relaxed: the flag orders nothing, and a block more or less before it is seen does not matter.
+    const auto stopped = [stop] {
+        return stop != nullptr && stop->load(std::memory_order_relaxed);
+    };
     const double longest = longestOf(directions, directionCount);
     const double growth = std::pow(growthPerCut, static_cast<double>(directionCount));
     const bool proven = directionCount > 0 && growth <= largestDrift && longest <= longestDirection;
     std::size_t start = 0;
     for (; proven && start + blockSize <= count; start += blockSize) {
+        if (stopped()) return;
         glm::vec3* block = positions + start;
         const float bound = sideErrorBound(block, growth * longest);
         if (bound == 0) {
@@ -144,5 +150,5 @@ void applyCutsInBlocks(BlockKernel kernel, glm::vec3* positions, std::size_t cou
         kernel(rows, directions, directionCount, bound);
         fromRows(rows, block);
     }
-    applyCutsInOrder(positions + start, count - start, directions, directionCount);
+    if (!stopped()) applyCutsInOrder(positions + start, count - start, directions, directionCount);
 }

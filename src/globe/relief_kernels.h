@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -64,8 +65,10 @@ inline void ruleSides(const BlockCoordinates& block, const glm::vec3& direction,
 
 // Whole blocks go to the kernel where it is proven to give the rule's bytes; the rest, and
 // everything when it is not, follow the rule. In the caller's environment.
+// Looks at `stop`, where given, before each block and ends there once it is set.
 void applyCutsInBlocks(BlockKernel kernel, glm::vec3* positions, std::size_t count,
-                       const glm::vec3* directions, std::size_t directionCount);
+                       const glm::vec3* directions, std::size_t directionCount,
+                       const std::atomic<bool>* stop = nullptr);
 
 // The kernels' promise, as the tests and the benchmark check it: the same bytes.
 inline bool sameBytes(const std::vector<glm::vec3>& a, const std::vector<glm::vec3>& b) {
