@@ -3,6 +3,7 @@
 // What the C++ tests and the cross-built globe driver share: the seed they pin, the globe it
 // gives, a digest of bytes, and a comparison that says where two lists part.
 
+#include <cfenv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -60,3 +61,42 @@ inline std::string firstDifference(const std::vector<glm::vec3>& a,
     }
     return "";
 }
+
+// The register that holds flush-to-zero, and what a caller may set in it and the rounding, as
+// a library linked with -ffast-math or a careless caller would. Read and written with the
+// instructions themselves, which need no compiler flag on any of the processors.
+struct CallerSetting {
+    const char* name;
+    std::uint32_t controlBits;
+    int rounding;
+};
+#if defined(__x86_64__) || defined(__i386__)
+inline std::uint32_t controlRegister() {
+    std::uint32_t value;
+    asm volatile("stmxcsr %0" : "=m"(value));
+    return value;
+}
+inline void setControlRegister(std::uint32_t value) {
+    asm volatile("ldmxcsr %0" : : "m"(value));
+}
+inline constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 0x8000, FE_TONEAREST},
+                                                   {"denormals-are-zero", 0x40, FE_TONEAREST},
+                                                   {"upward rounding", 0, FE_UPWARD}};
+#elif defined(__aarch64__)
+inline std::uint32_t controlRegister() {
+    std::uint64_t value;
+    asm volatile("mrs %0, fpcr" : "=r"(value));
+    return static_cast<std::uint32_t>(value);
+}
+inline void setControlRegister(std::uint32_t value) {
+    asm volatile("msr fpcr, %0" : : "r"(std::uint64_t{value}));
+}
+inline constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 1u << 24, FE_TONEAREST},
+                                                   {"upward rounding", 0, FE_UPWARD}};
+#else
+inline std::uint32_t controlRegister() {
+    return 0;
+}
+inline void setControlRegister(std::uint32_t) {}
+inline constexpr CallerSetting callerSettings[] = {{"upward rounding", 0, FE_UPWARD}};
+#endif

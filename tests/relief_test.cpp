@@ -13,10 +13,6 @@
 #include "globe/relief_rule.h"
 #include "tests/fixture.h"
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <xmmintrin.h>
-#endif
-
 namespace {
 
 using Positions = std::vector<glm::vec3>;
@@ -56,41 +52,6 @@ void expectKernelsFollowTheRule(const Positions& positions, const Positions& dir
 
 // What seed 1 gives, as the relief first shipped.
 constexpr std::uint64_t firstDigest = 0xbb5651faa66fccd7u;
-
-// The register that holds flush-to-zero, and what a caller may set in it and the rounding.
-struct CallerSetting {
-    const char* name;
-    std::uint32_t controlBits;
-    int rounding;
-};
-#if defined(__x86_64__) || defined(__i386__)
-std::uint32_t controlRegister() {
-    return _mm_getcsr();
-}
-void setControlRegister(std::uint32_t value) {
-    _mm_setcsr(value);
-}
-constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 0x8000, FE_TONEAREST},
-                                            {"denormals-are-zero", 0x40, FE_TONEAREST},
-                                            {"upward rounding", 0, FE_UPWARD}};
-#elif defined(__aarch64__)
-std::uint32_t controlRegister() {
-    std::uint64_t value;
-    asm volatile("mrs %0, fpcr" : "=r"(value));
-    return static_cast<std::uint32_t>(value);
-}
-void setControlRegister(std::uint32_t value) {
-    asm volatile("msr fpcr, %0" : : "r"(std::uint64_t{value}));
-}
-constexpr CallerSetting callerSettings[] = {{"flush-to-zero", 1u << 24, FE_TONEAREST},
-                                            {"upward rounding", 0, FE_UPWARD}};
-#else
-std::uint32_t controlRegister() {
-    return 0;
-}
-void setControlRegister(std::uint32_t) {}
-constexpr CallerSetting callerSettings[] = {{"upward rounding", 0, FE_UPWARD}};
-#endif
 
 }  // namespace
 
