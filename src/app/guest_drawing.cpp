@@ -3,11 +3,7 @@
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Window.hpp>
-#include <cstdint>
-#include <future>
-#include <glm/vec3.hpp>
 #include <optional>
-#include <vector>
 
 #include "app/frame.h"
 #include "app/guest_window.h"
@@ -17,21 +13,23 @@
 #include "view/camera.h"
 
 int drawIntoTarget(ViewerDisplay& display, const DrawingTarget& target) {
-    // As in the viewer's own window: the window closes last, and on any return the future
-    // goes first and waits for the worker, before the lists it fills are freed.
-    std::optional<sf::Window> windowSlot;
-    std::vector<glm::vec3> positions;
-    std::vector<std::uint32_t> indices;
-    std::future<void> globeBuilt = startBuildingGlobe(indices, positions);
+    // As in the viewer's own window: the globe is on its way before the window opens, and a
+    // start that fails stops its worker.
+    GlobeBuild globeBuild = startBuildingGlobe();
     std::optional<GuestWindow> guest = openGuestWindow(display, target);
-    if (!guest || displayFailed()) return 1;
-    if (!useViewerWindow(windowSlot, display.window, false)) return 1;
-    sf::Window& window = *windowSlot;
+    std::optional<sf::Window> windowObject;
+    if (!guest || displayFailed() || !useViewerWindow(windowObject, display.window, false)) {
+        abandonGlobe(globeBuild);
+        return 1;
+    }
+    sf::Window& window = *windowObject;
 
     sf::Texture texture;
     Scene scene = setUpScene(texture);
-    globeBuilt.get();
-    scene.mesh = uploadGlobe(indices, positions, vertexArraysAvailable());
+    {
+        const Globe globe = globeBuild.globe.get();
+        scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
+    }
 
     Camera camera = turningCamera();
     while (!terminationRequested() && !displayFailed()) {
