@@ -45,13 +45,13 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
     IdleInhibition idleInhibition =
         inhibitIdle(static_cast<std::uint32_t>(window.getSystemHandle()));
 
+    // The lists are read only by the upload, but they are kept to the end of the run and go
+    // after the texture, so the slot comes first; the scene is set up while the worker ends.
+    std::optional<Globe> globe;
     sf::Texture texture;
     Scene scene = setUpScene(texture);
-    {
-        // The lists go once they are on the GPU.
-        const Globe globe = globeBuild.globe.get();
-        scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
-    }
+    globe = globeBuild.globe.get();
+    scene.mesh = uploadGlobe(globe->indices, globe->positions, vertexArraysAvailable());
 
     // The music plays from the bytes the check reads, so they are declared before it; it
     // starts a little after the first frame, which does not wait for its check.
@@ -95,8 +95,8 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
         advanceMusicStart(musicStart, music);
     }
     // The music stops first, and a check of it still running ends; then the screen may blank
-    // again. The scope's end takes the music's bytes, the texture, and last the window with
-    // its context.
+    // again. The scope's end takes the music's bytes, the texture, the globe's lists, and last
+    // the window with its context.
     music.reset();
     abandonMusicStart(musicStart);
     releaseIdle(idleInhibition);
