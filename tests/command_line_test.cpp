@@ -8,13 +8,9 @@
 
 namespace {
 
-ParsedCommandLine parsed(const std::vector<std::string>& arguments) {
-    return parseCommandLine(arguments);
-}
-
 // The one line a usage error prints: it says what was wrong and where to look.
 void expectUsageError(const std::vector<std::string>& arguments, const std::string& start) {
-    const std::string error = parsed(arguments).error;
+    const std::string error = parseCommandLine(arguments).error;
     EXPECT_EQ(error.rfind("quillmere: " + start, 0), 0u) << error;
     EXPECT_NE(error.find("\"quillmere --help\""), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
@@ -24,12 +20,14 @@ void expectUsageError(const std::vector<std::string>& arguments, const std::stri
 
 // With no options the viewer starts as it always has: the clock's globe, covering the screen.
 TEST(CommandLine, NothingGivenIsThePlainStart) {
-    const ParsedCommandLine plain = parsed({});
+    const ParsedCommandLine plain = parseCommandLine({});
     EXPECT_EQ(plain.error, "");
     EXPECT_FALSE(plain.options.seed);
-    EXPECT_FALSE(plain.options.window || plain.options.help || plain.options.version);
+    EXPECT_FALSE(plain.options.window || plain.options.help || plain.options.version ||
+                 plain.options.root || plain.options.windowId);
 
-    const ParsedCommandLine all = parsed({"--window", "--seed", "17", "--version", "--help"});
+    const ParsedCommandLine all =
+        parseCommandLine({"--window", "--seed", "17", "--version", "--help"});
     EXPECT_EQ(all.error, "");
     EXPECT_EQ(all.options.seed, 17u);
     EXPECT_TRUE(all.options.window && all.options.help && all.options.version);
@@ -37,11 +35,11 @@ TEST(CommandLine, NothingGivenIsThePlainStart) {
 
 // Every second the clock gives, cut to 32 bits, is a seed; nothing else is.
 TEST(CommandLine, SeedIsAnyUnsigned32BitNumber) {
-    EXPECT_EQ(parsed({"--seed", "0"}).options.seed, 0u);
-    EXPECT_EQ(parsed({"--seed", "4294967295"}).options.seed, 4294967295u);
-    EXPECT_EQ(parsed({"--seed=1772366400"}).options.seed, 1772366400u);
-    EXPECT_EQ(parsed({"--seed", "007"}).options.seed, 7u);
-    EXPECT_EQ(parsed({"--seed", "1", "--seed", "2"}).options.seed, 2u);
+    EXPECT_EQ(parseCommandLine({"--seed", "0"}).options.seed, 0u);
+    EXPECT_EQ(parseCommandLine({"--seed", "4294967295"}).options.seed, 4294967295u);
+    EXPECT_EQ(parseCommandLine({"--seed=1772366400"}).options.seed, 1772366400u);
+    EXPECT_EQ(parseCommandLine({"--seed", "007"}).options.seed, 7u);
+    EXPECT_EQ(parseCommandLine({"--seed", "1", "--seed", "2"}).options.seed, 2u);
     for (const char* bad : {"", "-1", "+1", " 1", "1 ", "0x10", "1e3", "4294967296",
                             "18446744073709551617", "seven"}) {
         expectUsageError({"--seed", bad}, "--seed needs a whole number from 0 to 4294967295");
@@ -49,17 +47,15 @@ TEST(CommandLine, SeedIsAnyUnsigned32BitNumber) {
     }
     expectUsageError({"--seed"}, "--seed needs a value N");
     // The value is quoted into the line, which stays one line.
-    EXPECT_NE(parsed({"--seed", "a\nb"}).error.find("not \"a?b\""), std::string::npos);
+    EXPECT_NE(parseCommandLine({"--seed", "a\nb"}).error.find("not \"a?b\""), std::string::npos);
 }
 
 // The screensaver's options: the root, or a window id as X tools print it; an id that is no
 // number is a usage error like any other value.
 TEST(CommandLine, RootAndWindowIdDrawAsAScreensaver) {
-    EXPECT_FALSE(parsed({}).options.root);
-    EXPECT_FALSE(parsed({}).options.windowId);
-    EXPECT_TRUE(parsed({"--root"}).options.root);
-    EXPECT_EQ(parsed({"--window-id", "0x400001"}).options.windowId, 0x400001u);
-    EXPECT_EQ(parsed({"--window-id=4194305", "--seed", "3"}).options.windowId, 4194305u);
+    EXPECT_TRUE(parseCommandLine({"--root"}).options.root);
+    EXPECT_EQ(parseCommandLine({"--window-id", "0x400001"}).options.windowId, 0x400001u);
+    EXPECT_EQ(parseCommandLine({"--window-id=4194305", "--seed", "3"}).options.windowId, 4194305u);
     for (const char* bad : {"", "0", "0x", "x1", "12 ", "0x20000000"}) {
         expectUsageError({"--window-id", bad}, "--window-id needs a window id");
     }

@@ -40,12 +40,11 @@ TEST(DrawingTarget, RootMeansTheScreensaversWindowWhenItNamesOne) {
                  {false, 77, "0x400001", TargetKind::givenWindow, 77},
                  {true, 77, nullptr, TargetKind::givenWindow, 77}};
     for (const auto& [root, id, screensaver, kind, windowId] : cases) {
+        SCOPED_TRACE(std::to_string(root) + " " + (screensaver ? screensaver : "unset"));
         const std::optional<DrawingTarget> target = chooseTarget(root, id, screensaver);
-        ASSERT_TRUE(target) << root << " " << (screensaver ? screensaver : "unset");
-        EXPECT_EQ(target->kind, kind) << root << " " << (screensaver ? screensaver : "unset");
-        if (kind == TargetKind::givenWindow) {
-            EXPECT_EQ(target->windowId, windowId);
-        }
+        ASSERT_TRUE(target);
+        EXPECT_EQ(target->kind, kind);
+        EXPECT_EQ(target->windowId, windowId);
     }
     testing::internal::CaptureStderr();
     EXPECT_EQ(chooseTarget(true, {}, "root"), std::nullopt);

@@ -22,16 +22,13 @@ inline Globe sphere() {
     return globe;
 }
 
-// The globe of a seed, built on the calling thread.
-inline Globe globeOf(unsigned seed) {
-    Globe globe = sphere();
-    std::srand(seed);
-    applyFaults(globe.positions);
-    return globe;
-}
-
 inline const Globe& testGlobe() {
-    static const Globe globe = globeOf(testSeed);
+    static const Globe globe = [] {
+        Globe built = sphere();
+        std::srand(testSeed);
+        applyFaults(built.positions);
+        return built;
+    }();
     return globe;
 }
 

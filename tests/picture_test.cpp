@@ -50,26 +50,21 @@ struct PictureFolder : testing::Test {
 };
 
 // Three columns, two rows, bottom row first as OpenGL reads them.
-ViewportPixels twoRows() {
-    ViewportPixels pixels;
-    pixels.width = 3;
-    pixels.height = 2;
-    pixels.rgb = {10,  20,  30,  40,  50,  60,  70,  80,  90,    // bottom
-                  100, 110, 120, 130, 140, 150, 160, 170, 180};  // top
-    return pixels;
-}
+const ViewportPixels twoRows{3,
+                             2,
+                             {10, 20, 30, 40, 50, 60, 70, 80, 90,             // bottom
+                              100, 110, 120, 130, 140, 150, 160, 170, 180}};  // top
 
-std::vector<unsigned char> decoded(const std::filesystem::path& file, png_uint_32& width,
-                                   png_uint_32& height) {
+// A saved file's size and pixels, top row first; empty where it cannot be read.
+ViewportPixels decoded(const std::filesystem::path& file) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, file.c_str())) return {};
     image.format = PNG_FORMAT_RGB;
-    width = image.width;
-    height = image.height;
-    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-    return rgb;
+    ViewportPixels pixels{int(image.width), int(image.height),
+                          std::vector<unsigned char>(PNG_IMAGE_SIZE(image))};
+    if (!png_image_finish_read(&image, nullptr, pixels.rgb.data(), 0, nullptr)) return {};
+    return pixels;
 }
 
 }  // namespace
@@ -131,7 +126,7 @@ TEST_F(PictureFolder, SavesTakeFreeNamesAndKeepEveryPicture) {
     std::string error;
     std::vector<std::string> saved;
     for (int save = 0; save < 3; ++save) {
-        const std::optional<std::string> path = writePicture(twoRows(), folder, testSeed, error);
+        const std::optional<std::string> path = writePicture(twoRows, folder, testSeed, error);
         ASSERT_TRUE(path) << error;
         saved.push_back(std::filesystem::path(*path).filename());
     }
@@ -144,21 +139,19 @@ TEST_F(PictureFolder, SavesTakeFreeNamesAndKeepEveryPicture) {
     std::ifstream keptFile(folder / "quillmere-1772366400-3.png");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keptFile), {}), kept);
 
-    png_uint_32 width = 0, height = 0;
-    const std::vector<unsigned char> topFirst = {100, 110, 120, 130, 140, 150, 160, 170, 180,
-                                                 10,  20,  30,  40,  50,  60,  70,  80,  90};
-    EXPECT_EQ(decoded(folder / "quillmere-1772366400-4.png", width, height), topFirst);
-    EXPECT_EQ(width, 3u);
-    EXPECT_EQ(height, 2u);
+    const ViewportPixels file = decoded(folder / "quillmere-1772366400-4.png");
+    EXPECT_EQ(std::pair(file.width, file.height), std::pair(3, 2));
+    EXPECT_EQ(file.rgb, (std::vector<unsigned char>{100, 110, 120, 130, 140, 150, 160, 170, 180, 10,
+                                                    20, 30, 40, 50, 60, 70, 80, 90}));
 }
 
 // A folder that cannot take the file says why and leaves nothing.
 TEST_F(PictureFolder, UnwritableFolderSaysWhy) {
     std::ofstream(folder / "not-a-folder") << "";
     std::string error;
-    EXPECT_FALSE(writePicture(twoRows(), folder / "not-a-folder", testSeed, error));
+    EXPECT_FALSE(writePicture(twoRows, folder / "not-a-folder", testSeed, error));
     EXPECT_EQ(error, "Not a directory");
-    EXPECT_FALSE(writePicture(twoRows(), folder / "missing", testSeed, error));
+    EXPECT_FALSE(writePicture(twoRows, folder / "missing", testSeed, error));
     EXPECT_EQ(error, "No such file or directory");
     EXPECT_EQ(names(), std::vector<std::string>{"not-a-folder"});
 }

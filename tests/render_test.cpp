@@ -1,13 +1,11 @@
 #include "render/render.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Window/Window.hpp>
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -44,16 +42,9 @@ std::vector<sf::Uint32> pixels() {
 // Everything written to descriptor 2 while `run` runs, the driver's own output too.
 template <typename Run>
 std::string standardErrorOf(Run run) {
-    std::FILE* capture = std::tmpfile();
-    const int saved = dup(STDERR_FILENO);
-    dup2(fileno(capture), STDERR_FILENO);
+    testing::internal::CaptureStderr();
     run();
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    std::string text(lseek(fileno(capture), 0, SEEK_END), '\0');
-    text.resize(pread(fileno(capture), text.data(), text.size(), 0));
-    std::fclose(capture);
-    return text;
+    return testing::internal::GetCapturedStderr();
 }
 
 std::string compileLog(GLenum type, const std::string& text) {
