@@ -14,11 +14,13 @@ compile() {  # compile COMPILER FLAGS...: prints what the compiler says
         "$with" -std=c++17 -fsyntax-only -I"$sources" -I"$glm" "$@" -x c++ - 2>&1
 }
 
-if ! said=$(compile "$compiler"); then
-    echo "A plain build of the rule fails, so the checks below would prove nothing:"
-    echo "$said"
-    exit 1
-fi
+builds() {  # builds COMPILER FLAGS...
+    local said
+    said=$(compile "$@") ||
+        { printf 'Built with %s it fails:\n%s\n' "$*" "$said" && status=1 && false; }
+}
+# A plain build that failed would make the refusals below prove nothing.
+builds "$compiler" || exit 1
 refuses() {  # refuses MESSAGE COMPILER FLAGS...
     local message=$1 said
     shift
@@ -38,10 +40,6 @@ for flags in -ffast-math -Ofast "-fassociative-math -fno-signed-zeros -fno-trapp
 done
 if [ -n "$i686" ]; then
     refuses "without excess precision" "$i686" -mfpmath=387
-    if ! said=$(compile "$i686" -msse2 -mfpmath=sse); then
-        echo "The 32-bit build with SSE2 fails:"
-        echo "$said"
-        status=1
-    fi
+    builds "$i686" -msse2 -mfpmath=sse
 fi
 exit $status

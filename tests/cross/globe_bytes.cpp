@@ -11,15 +11,10 @@
 #include "globe/globe.h"
 #include "tests/fixture.h"
 
-namespace {
-
-void print(const char* what, unsigned seed, std::uint64_t hash) {
-    std::printf("%s %u %016llx\n", what, seed, static_cast<unsigned long long>(hash));
-}
-
-}  // namespace
-
 int main() {
+    const auto print = [](const char* what, unsigned seed, std::uint64_t hash) {
+        std::printf("%s %u %016llx\n", what, seed, static_cast<unsigned long long>(hash));
+    };
     if (!globeArithmeticAvailable()) {
         std::puts(globeArithmeticMissing);
         return 1;
@@ -39,15 +34,18 @@ int main() {
     const Case cases[] = {{1700000000u, {19784, 76860, 106883, 211076}},
                           {1735689600u, {97601, 228661}},
                           {1767225599u, {4704, 20973, 225430}}};
+    const auto relief = [&grid](const Case& c) {
+        std::vector<glm::vec3> points;
+        for (std::size_t i = 0; i < grid.size(); i += 37) points.push_back(grid[i]);
+        for (const std::size_t i : c.pointsThatFlipped) points.push_back(grid[i]);
+        std::srand(c.seed);
+        applyFaults(points);
+        return digest(points);
+    };
     for (const Case& c : cases) {
         std::srand(c.seed);
         print("directions", c.seed, digest(randomDirections()));
-        std::vector<glm::vec3> relief;
-        for (std::size_t i = 0; i < grid.size(); i += 37) relief.push_back(grid[i]);
-        for (const std::size_t i : c.pointsThatFlipped) relief.push_back(grid[i]);
-        std::srand(c.seed);
-        applyFaults(relief);
-        print("relief", c.seed, digest(relief));
+        print("relief", c.seed, relief(c));
     }
 
     // The last case again with flush-to-zero and upward rounding set by the caller, as a library
@@ -58,11 +56,6 @@ int main() {
     setControlRegister(controlRegister() | flushing);
     std::fesetround(FE_UPWARD);
     const Case& last = cases[std::size(cases) - 1];
-    std::vector<glm::vec3> relief;
-    for (std::size_t i = 0; i < grid.size(); i += 37) relief.push_back(grid[i]);
-    for (const std::size_t i : last.pointsThatFlipped) relief.push_back(grid[i]);
-    std::srand(last.seed);
-    applyFaults(relief);
-    print("relief-flushing-upward", last.seed, digest(relief));
+    print("relief-flushing-upward", last.seed, relief(last));
     return 0;
 }

@@ -7,6 +7,7 @@ CASE names one of the kinds of file below; OUT is written. PNG chunks and Ogg pa
 valid checksums after they are changed, so that only a check of the contents finds them.
 """
 
+import itertools
 import struct
 import subprocess
 import sys
@@ -40,11 +41,9 @@ def png_bytes(chunks):
 def changed_header(**fields):
     """Our ramp with IHDR fields (width, height, depth, colour) replaced."""
     chunks = png_chunks(terrain)
-    ihdr = chunks[0][1]
-    width, height, depth, colour = struct.unpack(">IIBB", ihdr[:10])
-    values = {**dict(width=width, height=height, depth=depth, colour=colour), **fields}
-    ihdr[:10] = struct.pack(">IIBB", values["width"], values["height"], values["depth"],
-                            values["colour"])
+    ihdr, names = chunks[0][1], ("width", "height", "depth", "colour")
+    values = {**dict(zip(names, struct.unpack(">IIBB", ihdr[:10]))), **fields}
+    ihdr[:10] = struct.pack(">IIBB", *(values[name] for name in names))
     return png_bytes(chunks)
 
 
@@ -66,22 +65,17 @@ def flipped_image_data(position, bit):
     return png_bytes(chunks)
 
 
-def made(suffix, command):
-    """What the command, given a file name of the suffix, writes there."""
+def made(suffix, *command):
+    """What the command writes to the file name of the suffix that stands for its "OUT"."""
     with tempfile.TemporaryDirectory() as folder:
         target = str(Path(folder) / ("made." + suffix))
-        subprocess.run(command(target), check=True)
+        subprocess.run([target if word == "OUT" else word for word in command], check=True)
         return bytearray(Path(target).read_bytes())
-
-
-def converted(suffix, *options):
-    """Our ramp in another format, through ImageMagick."""
-    return made(suffix, lambda target: ["convert", str(assets / "terrain.png"), *options, target])
 
 
 def huge_psd():
     """An uncompressed Photoshop file declaring 23000 x 23000 pixels, just under 2 GiB of RGBA."""
-    psd = converted("psd", "-compress", "None")
+    psd = made("psd", "convert", str(assets / "terrain.png"), "-compress", "None", "OUT")
     psd[14:22] = struct.pack(">II", 23000, 23000)
     return psd
 
@@ -109,10 +103,9 @@ def ogg_pages(data):
     return pages
 
 
-def fix_ogg_checksums(data, pages):
-    for start, header, body in pages:
-        data[start + 22:start + 26] = b"\0\0\0\0"
-        data[start + 22:start + 26] = struct.pack("<I", ogg_crc(data[start:start + header + body]))
+def fix_ogg_checksum(data, start, length):
+    data[start + 22:start + 26] = b"\0\0\0\0"
+    data[start + 22:start + 26] = struct.pack("<I", ogg_crc(data[start:start + length]))
 
 
 def packet_offsets(data, pages, wanted):
@@ -144,13 +137,6 @@ class Bits:
         return value
 
 
-def lookup1_values(entries, dimensions):
-    values = 1
-    while (values + 1) ** dimensions <= entries:
-        values += 1
-    return values
-
-
 def read_codebook(bits):
     """Where the book's dimension, lookup type and values lie, as bit positions."""
     assert bits.read(24) == 0x564342
@@ -172,7 +158,9 @@ def read_codebook(bits):
         bits.read(64)
         value_bits = bits.read(4) + 1
         bits.read(1)
-        values = lookup1_values(entries, dimensions) if lookup == 1 else entries * dimensions
+        # Type 1 holds the most values whose power of the dimension stays within the entries.
+        values = (next(v for v in itertools.count(1) if (v + 1) ** dimensions > entries)
+                  if lookup == 1 else entries * dimensions)
         book["values"] = (bits.at, bits.at + values * value_bits)
         bits.read(values * value_bits)
     return book
@@ -221,8 +209,7 @@ def residue_book_of_no_dimension():
     assert setup[:7] == b"\x05vorbis"
     bits = Bits(setup[7:])
     books = [read_codebook(bits) for _ in range(bits.read(8) + 1)]
-    for _ in range(bits.read(6) + 1):
-        bits.read(16)
+    bits.read(16 * (bits.read(6) + 1))  # the time domain transforms, of 16 bits each
     skip_floors(bits)
     stage_book, residue_type = first_residue_stage_book(bits)
     book = books[stage_book]
@@ -238,12 +225,10 @@ def residue_book_of_no_dimension():
     # sound's.
     start, header, body = pages[1]
     assert packet_offsets(data, pages, 3)[0] > start + header + body - 1
-    lacing = bytearray()
-    for packet in (comment, setup):
-        lacing += b"\xff" * (len(packet) // 255) + bytes([len(packet) % 255])
+    lacing = b"".join(b"\xff" * (len(p) // 255) + bytes([len(p) % 255]) for p in (comment, setup))
     page = bytearray(data[start:start + 26]) + bytes([len(lacing)]) + lacing + comment + setup
     data[start:start + header + body] = page
-    fix_ogg_checksums(data, [(start, 27 + len(lacing), len(comment) + len(setup))])
+    fix_ogg_checksum(data, start, len(page))
     return data
 
 
@@ -253,20 +238,15 @@ def vorbis_rate(rate):
     pages = ogg_pages(data)
     body = pages[0][0] + pages[0][1]
     data[body + 12:body + 16] = struct.pack("<I", rate)
-    fix_ogg_checksums(data, pages[:1])
+    fix_ogg_checksum(data, pages[0][0], pages[0][1] + pages[0][2])
     return data
 
 
-# --- Wave, through sox, from the first second of our music ---
-
-def sox(suffix, *options):
-    return made(suffix, lambda target: ["sox", str(assets / "mellowsad beat.ogg"), *options,
-                                        target, "trim", "0", "1"])
-
-
 def wav_at(rate):
-    """16-bit Wave of our music, its format chunk declaring another sample rate."""
-    wav = sox("wav", "-b", "16")
+    """16-bit Wave of our music's first second, through sox, its format chunk declaring
+    another sample rate."""
+    wav = made("wav", "sox", str(assets / "mellowsad beat.ogg"), "-b", "16", "OUT", "trim", "0",
+               "1")
     rate_at = wav.find(b"fmt ") + 12
     wav[rate_at:rate_at + 4] = struct.pack("<I", rate)
     return wav

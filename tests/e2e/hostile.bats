@@ -9,7 +9,9 @@ load helpers
 # Vorbis, so one file of another kind for each (a Photoshop picture of gigabytes, a Wave file
 # at 2^32-1 Hz) stands for every format the gate turns away.
 # A job started in the background of a script ignores SIGINT, and the viewer keeps a
-# signal it was started ignoring, so the signal rows start it with the default actions.
+# signal it was started ignoring, so the signal rows start it with the default actions. One
+# started ignoring hangups draws on after one, many frames even on the software renderer; a
+# window destroyed by another client ends the viewer as if closed, without an X error.
 ROWS=$(cat <<'TABLE'
 normal   | display variable unset       | launch env -u DISPLAY | fails '^Cannot open the X display \(DISPLAY is not set\)\.$'
 normal   | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
@@ -17,19 +19,19 @@ normal   | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | 
 normal   | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
 normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs && says_once '^No audio output could be opened; playing without music\.$'
 normal   | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
-assets   | no assets                    | rm "$TERRAIN" "$MUSIC" && launch | runs && says_once "$NO_IMAGE" && says_once "$NO_MUSIC"
+assets   | no assets                    | rm "$TERRAIN" "$MUSIC" && launch | runs && refused terrain.png "$NO_FILE" && refused "mellowsad beat.ogg" "$NO_FILE"
 assets   | empty assets                 | : >"$TERRAIN" && : >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(the file ends early\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
 assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(Not a PNG file\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
 assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC" && mkfifo "$TERRAIN" "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
 assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN" && ln -sf /dev/zero "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
 assets   | a directory and a socket     | ln -sf / "$TERRAIN" && rm "$MUSIC" && perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
-assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC" && mkfifo "$MUSIC" && launch | runs && says_once "$NO_IMAGE" && skips "mellowsad beat.ogg"
+assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC" && mkfifo "$MUSIC" && launch | runs && refused terrain.png "$NO_FILE" && refused "mellowsad beat.ogg" "$NOT_REGULAR" && says_only 2
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
 normal   | a kill during start-up       | launch env --default-signal && kill_while_starting TERM | ends_with 143 15
-normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | keeps_running_after HUP
-normal   | destroyed by another client  | launch | ends_when_destroyed && stderr_is_clean
+normal   | started ignoring hangups     | launch sh -c 'trap "" HUP; exec "$0"' | drawing && kill -s HUP "$VIEWER" && sleep 2 && viewer_running && runs
+normal   | destroyed by another client  | launch | drawing && xdotool windowclose "$(viewer_window)" && ends_with 0 15 && stderr_is_clean
 files    | flipped bit, Vorbis book of no size | hostile "flipped image data" "Vorbis with a residue book of no dimension" && launch | refuses "$NO_PNG \\(bad adaptive filter value\\)" 'it does not decode \(the decoder died: .+\)'
 files    | RGB at 4 bits, Vorbis at 4 GHz | hostile "RGB at 4 bits" "Vorbis at 2^32-1 Hz" && launch | refuses "$NO_PNG \\(Invalid IHDR data: Invalid color type/bit depth combination in IHDR\\)" 'a sample rate of 4294967295 Hz; the viewer plays 8000 to 192000 Hz'
 files    | 16384 x 16384, Wave at 4 GHz | hostile "16384 x 16384 black" "Wave at 2^32-1 Hz" && launch | refuses "$NO_PNG \\(Invalid IHDR data: Image height exceeds user limit in IHDR\\)" "$NO_VORBIS"
@@ -51,18 +53,12 @@ says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
 fails() { ends_with 1 15 && says_once "$1"; }
 
 # What the viewer says about a file that is not there, and about files it does not take.
-NO_IMAGE='^Skipping "terrain\.png": cannot open it \(No such file or directory\)\.$'
-NO_MUSIC='^Skipping "mellowsad beat\.ogg": cannot open it \(No such file or directory\)\.$'
+NO_FILE='cannot open it \(No such file or directory\)'
+NOT_REGULAR='not a regular file'
 NO_PNG='not a PNG image the viewer can use'
 NO_VORBIS='not an Ogg Vorbis file'
 # refused NAME WHY: one line of ours names the file and says why (a regular expression).
 refused() { says_once "^Skipping \"${1//./\\.}\": $2\\.\$"; }
-# skips [NAME...]: exactly the names given are passed over as no regular file.
-skips() {
-    local name
-    for name in "$@"; do refused "$name" 'not a regular file' || return 1; done
-    [ "$(grep -c '^Skipping .*: not a regular file\.$' "$RUN_DIR/stderr")" = $# ]
-}
 
 # hostile IMAGE MUSIC: damaged or hostile files of the named kinds under the two names.
 hostile() {
@@ -72,20 +68,25 @@ hostile() {
 # The most memory a viewer may have held, in kB: drawing on the software renderer takes
 # under 300 MB; a decoder handed a huge picture, gigabytes.
 MOST_MEMORY=$((1024 * 1024))
+# says_only COUNT: standard error holds COUNT lines besides SFML's note on vertical sync.
+says_only() { [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = "$1" ]; }
 # refuses IMAGE_WHY MUSIC_WHY: one line for each file, the music's once its check is over,
-# while the viewer draws on without ever having held much memory, and then closes with 0;
-# nothing else on standard error.
+# while the viewer draws on without ever having held much memory, and then closes with 0.
 refuses() {
     within 30 refused "mellowsad beat.ogg" "$2" && refused terrain.png "$1" &&
         (($(awk '/^VmHWM:/ { print $2 }' "/proc/$VIEWER/status") < MOST_MEMORY)) &&
-        close_ends_with_0 10 && [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = 2 ]
+        close_ends_with_0 10 && says_only 2
 }
-# skips_only NAME...: as skips, and the libraries say nothing about either file.
-skips_only() { skips "$@" && [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = $# ]; }
+# skips_only NAME...: the names given are passed over as no regular file, and the libraries
+# say nothing about them.
+skips_only() {
+    local name
+    for name in "$@"; do refused "$name" "$NOT_REGULAR" || return 1; done
+    says_only $#
+}
 runs() { close_ends_with_0; }
-runs_round() {
-    wait_for_globe "$RUN_DIR/globe.ppm" && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs
-}
+drawing() { wait_for_globe "$RUN_DIR/globe.ppm"; }
+runs_round() { drawing && globe_is_round_and_centred "$RUN_DIR/globe.ppm" && runs; }
 
 # kill_while_starting SIGNAL: sends the signal once the viewer has its handler for it and a
 # second thread, the globe's builder: the globe is then being built and the window opened.
@@ -100,20 +101,7 @@ starting() {
 
 # ends_on SIGNAL: a drawing viewer ends promptly, as it looks at the flag each frame, and then
 # dies of the signal, as a shell tells by a status of 128 and the signal's number.
-ends_on() {
-    wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" &&
-        ends_with $((128 + $(kill -l "$1"))) 15
-}
-# Another client destroys the drawing viewer's window, as `xdotool windowclose` does: the
-# viewer ends as if closed, without an X error.
-ends_when_destroyed() {
-    wait_for_globe "$RUN_DIR/globe.ppm" && xdotool windowclose "$(viewer_window)" && ends_with 0 15
-}
-# keeps_running_after SIGNAL: a viewer started ignoring the signal draws on after it, many
-# frames even on the software renderer, and still closes with 0.
-keeps_running_after() {
-    wait_for_globe "$RUN_DIR/globe.ppm" && kill -s "$1" "$VIEWER" && sleep 2 && viewer_running && runs
-}
+ends_on() { drawing && kill -s "$1" "$VIEWER" && ends_with $((128 + $(kill -l "$1"))) 15; }
 
 # Every row of the kind runs, and each failing one is named with what the viewer said, so that
 # one run shows all that broke.
