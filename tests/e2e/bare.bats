@@ -30,11 +30,7 @@ hold_server() {
     # It prints the root's properties once connected.
     within 10 test -s "$said"
 }
-stop_server() {
-    [ -z "${HOLDER:-}" ] || { kill "$HOLDER" 2>/dev/null; wait "$HOLDER" 2>/dev/null; } || true
-    [ -z "${SERVER:-}" ] || { kill "$SERVER" 2>/dev/null; wait "$SERVER" 2>/dev/null; } || true
-    HOLDER= SERVER=
-}
+stop_server() { end_processes "${HOLDER:-}" "${SERVER:-}" && HOLDER= SERVER=; }
 
 @test "started ten times as the only client of a server that resets, it opens its window each time" {
     for start in {1..10}; do
@@ -54,27 +50,7 @@ stop_server() {
     done
 }
 
-@test "with no window manager it covers the screen, takes the focus, names its process and leaves grabs free" {
-    start_server
-    hold_server
-    make_run_dir
-    launch
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    # The window is found by its process id, which the window names itself.
-    local window
-    window=$(viewer_window)
-    [ "$(xprop -id "$window" _NET_WM_PID)" = "_NET_WM_PID(CARDINAL) = $VIEWER" ]
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
-    [ "$(xdotool getwindowfocus)" = "$window" ]
-    locker_can_grab
-    # Nothing but another client can end it here: it ends as closed when that one destroys it.
-    xdotool windowclose "$window"
-    ends_with 0 15
-    stderr_is_clean
-}
-
-@test "its window is black from the moment it shows, not the screen behind it" {
+@test "with no window manager its window is black from the moment it shows, covers the screen, takes the focus, names its process and leaves grabs free" {
     # The root window in the old weave of black and white, which a window without a
     # background of its own would go on showing.
     start_server -retro
@@ -88,6 +64,17 @@ stop_server() {
     kill -s CONT "$VIEWER"
     # The top rows, which the globe never reaches, are black.
     [ "$(convert "$RUN_DIR/shown.ppm" -crop 1280x40+0+0 -format '%[max]' info:)" = 0 ]
-    kill -s TERM "$VIEWER"
-    ends_with 143 15
+    wait_for_globe "$RUN_DIR/globe.ppm"
+    # The window is found by its process id, which the window names itself.
+    local window
+    window=$(viewer_window)
+    [ "$(xprop -id "$window" _NET_WM_PID)" = "_NET_WM_PID(CARDINAL) = $VIEWER" ]
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    [ "$X,$Y ${WIDTH}x$HEIGHT" = "0,0 1280x720" ]
+    [ "$(xdotool getwindowfocus)" = "$window" ]
+    locker_can_grab
+    # Nothing but another client can end it here: it ends as closed when that one destroys it.
+    xdotool windowclose "$window"
+    ends_with 0 15
+    stderr_is_clean
 }

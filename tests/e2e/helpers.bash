@@ -30,7 +30,7 @@ find_windows() {
 viewer_window() { find_windows --pid "$VIEWER"; }
 no_viewer_window() { ! find_windows >/dev/null; }
 
-# launch [env's arguments] [-- the viewer's arguments]: starts the viewer in a fresh RUN_DIR,
+# launch [env's arguments] [-- the viewer's arguments]: starts the viewer in RUN_DIR,
 # silent unless ALSOFT_DRIVERS is given, standard output and error into RUN_DIR/stdout and
 # RUN_DIR/stderr, and its status, once it has been reaped, into RUN_DIR/status; VIEWER is its
 # process id. bats' descriptor 3 must not stay open.
@@ -87,15 +87,17 @@ launch_at_second() {
         "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
 }
 
-# The viewer's window has the focus, asked for again until the window manager has given it.
-viewer_focused() {
+# focused FINDER...: the window the command prints has the focus, asked for again until the
+# window manager has given it.
+focused() {
     local window
-    window=$(viewer_window) || return 1
+    window=$("$@") || return 1
     [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
         xdotool windowactivate "$window" 2>/dev/null
         return 1
     }
 }
+viewer_focused() { focused viewer_window; }
 
 # close_ends_with_0 [SECONDS]: the user's close request once the viewer's window shows, Alt+F4
 # through the window manager, and the viewer's end with 0 (as ends_with).
@@ -104,27 +106,27 @@ close_ends_with_0() {
 }
 
 grab() { import -window root "ppm:$1"; }
-
-# What a screen locker needs first: another client takes the pointer and keyboard grabs on the
-# root window, and lets them go. The system's python3 has python3-xlib, whichever python3 comes
-# first on the PATH.
-locker_can_grab() { /usr/bin/python3 "$BATS_TEST_DIRNAME/grab_root.py"; }
-
-# Grabs the screen into $1 until the viewer's own window shows the globe, with the middle no
-# longer black and the top left corner black, where the bare screen's weave of black and white
-# shows first, and the same picture as at the grab before: the window manager may still be
-# fitting the window to the screen when the first frame comes.
-wait_for_globe() {
-    rm -f "$1"
-    within "$PATIENCE" globe_is_steady "$1"
-}
-globe_is_steady() {
-    viewer_window >/dev/null && grab "$1.next" || return 1
-    local steady=1
-    ! cmp -s "$1.next" "$1" || steady=0
+# grab_again FILE GRAB...: grabs anew into FILE with the command, printing "same" or "changed"
+# against the grab before; fails with the grab.
+grab_again() {
+    "${@:2}" "$1.next" || return 1
+    cmp -s "$1.next" "$1" && echo same || echo changed
     mv "$1.next" "$1"
-    ((steady == 0)) && [ "$(convert "$1" -format \
-        '%[fx:p{0,0}.intensity + p{1,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
+}
+
+# The system's python3 has python3-xlib, whichever python3 comes first on the PATH.
+# What a screen locker needs first: another client takes the pointer and keyboard grabs on the
+# root window, and lets them go.
+locker_can_grab() { /usr/bin/python3 "$BATS_TEST_DIRNAME/grab_root.py"; }
+# The X server's saver is in the state $1 ("On", "Off", ...).
+saver_is() { [ "$(/usr/bin/python3 "$BATS_TEST_DIRNAME/x_probe.py" saver)" = "$1" ]; }
+
+# Grabs the screen into $1 until the viewer's own window shows the globe, the same picture as
+# at the grab before: the window manager may still be fitting the window when the first frame
+# comes.
+wait_for_globe() { rm -f "$1" && within "$PATIENCE" globe_is_steady "$1"; }
+globe_is_steady() {
+    viewer_window >/dev/null && [ "$(grab_again "$1" grab)" = same ] && shows_globe "$1"
 }
 
 screen_differs_from() { grab "$RUN_DIR/now.ppm" && ! cmp -s "$1" "$RUN_DIR/now.ppm"; }
@@ -163,9 +165,14 @@ open_target() {
     [ -n "$TARGET" ]
 }
 
-close_target() {
-    [ -z "${TARGET_CLIENT:-}" ] || kill "$TARGET_CLIENT" 2>/dev/null || true
-    TARGET_CLIENT=
+close_target() { end_processes "${TARGET_CLIENT:-}" && TARGET_CLIENT=; }
+
+# end_processes PID...: ends and reaps those of the processes given; empty ones are none.
+end_processes() {
+    local pid
+    for pid; do
+        [ -z "$pid" ] || { kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; } || true
+    done
 }
 
 # Grabs the target window's area of the screen into $1.
@@ -175,18 +182,17 @@ grab_target() {
         /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
     grab "$1.screen" && convert "$1.screen" -crop "$area" +repage "ppm:$1"
 }
-# True when the grab $1 shows a globe: its middle lit, its top left corner black.
+# True when the grab $1 shows a globe: its middle lit, its top left corner black, where the
+# bare screen's weave of black and white shows first.
 shows_globe() {
-    [ "$(convert "$1" -format '%[fx:p{0,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
+    [ "$(convert "$1" -format \
+        '%[fx:p{0,0}.intensity + p{1,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
 }
 
 # wait_for_globe_in_target FILE: grabs the window's area into FILE until it shows a round globe
 # in the window's band that has turned since the grab before, so that it is being drawn now.
 wait_for_globe_in_target() { rm -f "$1" && within "$PATIENCE" target_shows_turning_globe "$1"; }
 target_shows_turning_globe() {
-    grab_target "$1.next" || return 1
-    local turned=0
-    cmp -s "$1.next" "$1" || turned=1
-    mv "$1.next" "$1"
-    ((turned == 1)) && shows_globe "$1" && globe_is_round_and_centred "$1"
+    [ "$(grab_again "$1" grab_target)" = changed ] && shows_globe "$1" &&
+        globe_is_round_and_centred "$1"
 }

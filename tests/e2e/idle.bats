@@ -15,8 +15,7 @@ PYTHON=/usr/bin/python3
 
 teardown() {
     stop_viewer
-    [ -z "${MOCK:-}" ] || kill "$MOCK" 2>/dev/null || true
-    [ -z "${BUS:-}" ] || kill "$BUS" 2>/dev/null || true
+    end_processes "${MOCK:-}" "${BUS:-}"
     xset s default
 }
 
@@ -41,15 +40,18 @@ start_idle_service() {
     within 10 dbus-send --session --print-reply --dest="$service" / org.freedesktop.DBus.Peer.Ping \
         >/dev/null 2>&1
 }
-stop_idle_service() {
-    kill "$MOCK" && wait "$MOCK" || true
-    MOCK=
-}
+stop_idle_service() { end_processes "$MOCK" && MOCK=; }
 
 # count REGEX FILE: the number of lines of the file that match.
 count() { grep -cE -- "$1" "$2" || true; }
 
-saver_is() { [ "$($PYTHON "$BATS_TEST_DIRNAME/x_probe.py" saver)" = "$1" ]; }
+# show_globe [launch's arguments]: launches the viewer in a fresh RUN_DIR and waits for its
+# globe.
+show_globe() {
+    make_run_dir
+    launch "$@"
+    wait_for_globe "$RUN_DIR/globe.ppm"
+}
 
 # time_to_globe: launches the viewer, and once it has closed, sets START to the seconds from
 # its start to its first globe frame and END to those from the close to its end.
@@ -91,18 +93,17 @@ slower_by_less_than() {
     awk "BEGIN { exit !($fastest - $other_fastest < $1 || $middle - $other_middle < $1) }"
 }
 
-@test "the X server's saver stops when the window opens, stays off while it is open, and runs again after" {
+@test "without a session bus, the X server's saver stops when the window opens, stays off while it is open, and runs again after" {
     # Without input the saver comes on after 2 s; it is on when the viewer starts.
     xset s 2
     within 10 saver_is On
-    make_run_dir
-    launch
-    wait_for_globe "$RUN_DIR/globe.ppm"
+    show_globe env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR
     within 5 saver_is Off
     # Well past the saver's 2 s, with nothing typed since.
     sleep 4
     saver_is Off
     close_ends_with_0
+    stderr_is_clean
     # The close's key press started the countdown again.
     within 10 saver_is On
 }
@@ -115,11 +116,9 @@ slower_by_less_than() {
         release=${arguments##* } arguments=${arguments% *}
         for ending in close_ends_with_0 'kill -s TERM "$VIEWER" && ends_with 143 15'; do
             echo "# $name, ended by: $ending"
-            make_run_dir
-            calls=$RUN_DIR/idle_service_calls
+            calls=$BATS_TEST_TMPDIR/calls-$name-${ending%% *}
             start_idle_service "$name" "$calls"
-            launch
-            wait_for_globe "$RUN_DIR/globe.ppm"
+            show_globe
             # Asked in the background, so perhaps only just after the first frame.
             within 10 grep -q ' Inhibit ' "$calls"
             sleep 0.5
@@ -136,21 +135,6 @@ slower_by_less_than() {
             stop_idle_service
         done
     done
-}
-
-@test "without a session bus, or with one but no idle service, the viewer runs as before and says nothing" {
-    make_run_dir
-    launch env -u DBUS_SESSION_BUS_ADDRESS -u XDG_RUNTIME_DIR
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    close_ends_with_0
-    stderr_is_clean
-
-    start_session_bus
-    make_run_dir
-    launch
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    close_ends_with_0
-    stderr_is_clean
 }
 
 # The end may wait half a second for an answer still on its way, so that a release could

@@ -28,25 +28,20 @@ same_pixels() {
         cmp "$RUN_DIR/saved.rgb" "$RUN_DIR/shown.rgb"
 }
 
-# launch_with_home [env's arguments] [-- the viewer's arguments]: a viewer of seed SEED in a
-# fresh RUN_DIR whose home folder is RUN_DIR/home, its user-dirs.dirs naming the pictures
-# folder "$HOME/$PICTURES".
+# launch_with_home [launch's arguments]: a viewer in a fresh RUN_DIR whose home folder is
+# RUN_DIR/home, its user-dirs.dirs naming the pictures folder "$HOME/$PICTURES".
 launch_with_home() {
     make_run_dir
     HOME_DIR=$RUN_DIR/home
     mkdir -p "$HOME_DIR/.config" "$HOME_DIR/Pictures"
     echo "XDG_PICTURES_DIR=\"\$HOME/$PICTURES\"" >"$HOME_DIR/.config/user-dirs.dirs"
-    local env_arguments=()
-    while (($#)) && [ "$1" != -- ]; do env_arguments+=("$1") && shift; done
-    [ "${1:-}" != -- ] || shift
-    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" "${env_arguments[@]}" \
-        -- --seed "$SEED" "$@"
+    launch "HOME=$HOME_DIR" "XDG_CONFIG_HOME=$HOME_DIR/.config" "$@"
 }
 
-# start_with_home [env's arguments]: as launch_with_home, fullscreen, its globe in first.ppm
-# and the focus its.
+# start_with_home [env's arguments]: as launch_with_home, fullscreen with seed SEED, its globe
+# in first.ppm and the focus its.
 start_with_home() {
-    launch_with_home "$@"
+    launch_with_home "$@" -- --seed "$SEED"
     wait_for_globe "$RUN_DIR/first.ppm"
     within "$PATIENCE" viewer_focused
 }
@@ -54,13 +49,12 @@ start_with_home() {
 # window_shows_globe FILE SIZE: the viewer's window alone, grabbed into FILE, is SIZE
 # ("width x height"), shows the globe in its middle and is the same as at the grab before.
 window_shows_globe() {
+    [ "$(grab_again "$1" grab_window)" = same ] &&
+        [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = "$2 1" ]
+}
+grab_window() {
     local window
-    window=$(viewer_window) && import -window "$window" "ppm:$1.next" || return 1
-    local steady=1
-    ! cmp -s "$1.next" "$1" || steady=0
-    mv "$1.next" "$1"
-    ((steady == 0)) && [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = \
-        "$2 1" ]
+    window=$(viewer_window) && import -window "$window" "ppm:$1"
 }
 # window_shows_round_globe FILE SIZE: as window_shows_globe, and the globe is round and in the
 # middle; a window just resized shows what it showed before until its next frame.
@@ -69,6 +63,10 @@ window_shows_round_globe() { window_shows_globe "$@" && globe_is_round_and_centr
 lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
 
 @test "--help, --version, unknown options and bad values answer without a display" {
+    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
+    [ "$status" = 0 ]
+    [ "$stderr" = "" ]
+    [[ $output =~ ^quillmere\ [0-9]+\.[0-9]+\.[0-9]+$ ]]
     run --separate-stderr env -u DISPLAY "$QUILLMERE" --help
     [ "$status" = 0 ]
     [ "$stderr" = "" ]
@@ -76,19 +74,13 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
     for entry in '--seed N ' '--window ' '--help ' '--version ' 'S  .*pictures folder'; do
         printf '%s\n' "${lines[@]}" | grep -q "^  $entry"
     done
-    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
-    [ "$status" = 0 ]
-    [ "$stderr" = "" ]
-    [[ $output =~ ^quillmere\ [0-9]+\.[0-9]+\.[0-9]+$ ]]
 
     local wrong
     while IFS='|' read -r wrong expected; do
         # shellcheck disable=SC2086 # the arguments are words
         run --separate-stderr env -u DISPLAY "$QUILLMERE" $wrong
         echo "$wrong: $status, $stderr"
-        [ "$status" = 2 ]
-        [ "$output" = "" ]
-        [ "$stderr" = "quillmere: $expected; see \"quillmere --help\"." ]
+        [ "$status,$output,$stderr" = "2,,quillmere: $expected; see \"quillmere --help\"." ]
     done <<'TABLE'
 --fullscreen|unknown option "--fullscreen"
 --window extra|unexpected argument "extra"
@@ -99,17 +91,17 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
 TABLE
 }
 
-@test "--seed N shows the globe a start at second N shows" {
-    make_run_dir
-    launch_at_second 0
-    wait_for_globe "$BATS_TEST_TMPDIR/at-second-0.ppm"
-    close_ends_with_0
-    make_run_dir
-    launch -- --seed "$SEED"
-    wait_for_globe "$BATS_TEST_TMPDIR/seed.ppm"
-    close_ends_with_0
-    stderr_is_clean
-    cmp "$BATS_TEST_TMPDIR/at-second-0.ppm" "$BATS_TEST_TMPDIR/seed.ppm"
+@test "--seed N shows the globe a start at second N shows, and a start a second later another" {
+    local start n=0
+    for start in 'launch_at_second 0' 'launch -- --seed $SEED' 'launch_at_second 1'; do
+        make_run_dir
+        eval "$start"
+        wait_for_globe "$BATS_TEST_TMPDIR/start-$((++n)).ppm"
+        close_ends_with_0
+        stderr_is_clean
+    done
+    cmp "$BATS_TEST_TMPDIR"/start-{1,2}.ppm
+    run ! cmp -s "$BATS_TEST_TMPDIR"/start-{1,3}.ppm
 }
 
 @test "S saves the band as shown, named after the seed, then under the next name" {
@@ -157,7 +149,7 @@ TABLE
 }
 
 @test "--window opens a normal window, resized it keeps a round globe, and S saves its band" {
-    PICTURES=Pictures launch_with_home -- --window
+    PICTURES=Pictures launch_with_home -- --seed "$SEED" --window
     within "$PATIENCE" window_shows_globe "$RUN_DIR/window.ppm" 1280x720
     local window
     window=$(viewer_window)

@@ -6,14 +6,9 @@ bats_require_minimum_version 1.5.0
 
 # The other program's window some tests open, gone with the test, and the key repeat back on.
 teardown() {
-    stop_other
+    end_processes "${OTHER:-}"
     stop_viewer
     xset r on
-}
-stop_other() {
-    [ -n "${OTHER:-}" ] || return 0
-    kill "$OTHER" 2>/dev/null && wait "$OTHER" 2>/dev/null || true
-    OTHER=
 }
 
 # start_viewer [VAR=value ...]: a viewer at second 0 in a fresh RUN_DIR, its globe in first.ppm.
@@ -45,16 +40,6 @@ outline_width_between() {
     close_ends_with_0
 }
 
-# other_window_focused TITLE: a window of another program, titled TITLE, has the focus.
-other_window_focused() {
-    local window
-    window=$(xdotool search --all --onlyvisible --name "^$1\$" 2>/dev/null) || return 1
-    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
-        xdotool windowactivate "$window" 2>/dev/null
-        return 1
-    }
-}
-
 @test "the focus leaving and coming back: no grab is held, and a key released elsewhere stops the turn" {
     start_viewer
     within "$PATIENCE" viewer_focused
@@ -68,27 +53,21 @@ other_window_focused() {
     local title=other-$BATS_TEST_NUMBER
     xmessage -title "$title" -center "$title" 3>&- &
     OTHER=$!
-    within "$PATIENCE" other_window_focused "$title"
+    within "$PATIENCE" focused xdotool search --all --onlyvisible --name "^$title\$"
     xdotool keyup Right
     locker_can_grab
-    stop_other
+    end_processes "$OTHER" && OTHER=
     within "$PATIENCE" viewer_focused
     locker_can_grab
     within 15 stays_still "$RUN_DIR/still.ppm"
     close_ends_with_0
 }
 
-@test "keys other than the arrows and the sideways wheel change nothing" {
+@test "keys other than the arrows and the sideways wheel change nothing; holding Left turns the globe until it is released" {
     start_viewer
     within "$PATIENCE" viewer_focused
     xdotool key Escape a space Return q F4 mousemove 640 360 click --repeat 2 6 sleep 1
     run ! screen_differs_from "$RUN_DIR/first.ppm"
-    close_ends_with_0
-}
-
-@test "holding Left turns the globe until it is released" {
-    start_viewer
-    within "$PATIENCE" viewer_focused
     xdotool keydown Left
     within "$PATIENCE" screen_differs_from "$RUN_DIR/first.ppm"
     xdotool keyup Left
@@ -129,16 +108,4 @@ loudness() {
         'BEGIN { exit !(first > 0.2 && again > 0.2) }'
     close_ends_with_0 10
     stderr_is_clean
-}
-
-@test "a start in the same second shows the same globe, and a start a second later another" {
-    local start=0
-    for second in 0 0 1; do
-        make_run_dir
-        launch_at_second "$second"
-        wait_for_globe "$BATS_TEST_TMPDIR/start-$((++start))-at-second-$second.ppm"
-        close_ends_with_0
-    done
-    cmp -s "$BATS_TEST_TMPDIR"/start-{1,2}-at-second-0.ppm
-    run ! cmp -s "$BATS_TEST_TMPDIR"/start-1-at-second-0.ppm "$BATS_TEST_TMPDIR/start-3-at-second-1.ppm"
 }
