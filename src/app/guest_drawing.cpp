@@ -13,6 +13,7 @@
 #include "view/camera.h"
 
 int drawIntoTarget(ViewerDisplay& display, const DrawingTarget& target) {
+    endAtOnceOnTermination();
     // As in the viewer's own window: the globe is on its way before the window opens, and a
     // start that fails stops its worker.
     GlobeBuild globeBuild = startBuildingGlobe();

@@ -49,3 +49,13 @@ void endAsTerminated() {
     pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     std::raise(signalNumber);
 }
+
+void endAtOnceOnTermination() {
+    for (const int signalNumber : terminatingSignals) {
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) == 0 &&
+            current.sa_handler == noteTermination)
+            std::signal(signalNumber, SIG_DFL);
+    }
+    endAsTerminated();
+}

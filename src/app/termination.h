@@ -14,3 +14,10 @@ bool terminationRequested();
 // Once the shutdown is complete: dies of the signal that asked for it, with the signal's
 // default action. Returns only when none arrived.
 void endAsTerminated();
+
+// For a screensaver's run, which holds nothing that outlives the process (no music, no idle
+// inhibition, and a window the X server takes down with the connection): from now on those
+// signals end it at once with their default action, as a screensaver expects of its
+// programs, rather than after the frame being drawn, which on a busy machine and at the low
+// priority screensavers run with may take most of a second. One that came already does so now.
+void endAtOnceOnTermination();
