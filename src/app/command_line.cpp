@@ -59,13 +59,10 @@ std::string applySeed(Options& options, const std::string& value) {
            quoted(value);
 }
 
-std::string applyWindow(Options& options, const std::string&) {
-    options.window = true;
-    return {};
-}
-
-std::string applyRoot(Options& options, const std::string&) {
-    options.root = true;
+// The options that take no value only switch a flag on.
+template <bool Options::*flag>
+std::string setFlag(Options& options, const std::string&) {
+    options.*flag = true;
     return {};
 }
 
@@ -73,16 +70,6 @@ std::string applyWindowId(Options& options, const std::string& value) {
     options.windowId = parseWindowId(value);
     if (options.windowId) return {};
     return "--window-id needs a window id, decimal or hexadecimal after 0x, not " + quoted(value);
-}
-
-std::string applyHelp(Options& options, const std::string&) {
-    options.help = true;
-    return {};
-}
-
-std::string applyVersion(Options& options, const std::string&) {
-    options.version = true;
-    return {};
 }
 
 const std::vector<OptionRule>& optionRules() {
@@ -95,18 +82,18 @@ const std::vector<OptionRule>& optionRules() {
         {"--window",
          nullptr,
          {"open a normal 1280 x 720 window instead of covering the screen"},
-         applyWindow},
+         setFlag<&Options::window>},
         {"--root",
          nullptr,
          {"as a screensaver, draw on the root window (or on the one",
           "XSCREENSAVER_WINDOW names): silent, turning by itself, no keys"},
-         applyRoot},
+         setFlag<&Options::root>},
         {"--window-id",
          "ID",
          {"as a screensaver, draw into the window ID (decimal, or", "hexadecimal after 0x)"},
          applyWindowId},
-        {"--help", nullptr, {"show this help and end"}, applyHelp},
-        {"--version", nullptr, {"show the version and end"}, applyVersion},
+        {"--help", nullptr, {"show this help and end"}, setFlag<&Options::help>},
+        {"--version", nullptr, {"show the version and end"}, setFlag<&Options::version>},
     };
     return rules;
 }
