@@ -86,28 +86,26 @@ bool timeStart(GlobeOrder order, bool drawRate, Report& report) {
     // The child's end closes the connection, and the window with it.
     std::optional<ViewerDisplay> display = checkDisplay();
     if (!display) return false;
+    sf::Window window = makeWindowObject();
     GlobeBuild globeBuild;
     if (order == GlobeOrder::Overlapped) globeBuild = startBuildingGlobe();
-    std::optional<sf::Window> windowObject;
-    if (!openViewer(windowObject, *display)) {
+    if (!openViewer(window, *display)) {
         if (order == GlobeOrder::Overlapped) abandonGlobe(globeBuild);
         return false;
     }
-    sf::Window& window = *windowObject;
     ends[windowAndContext] = millisecondsSince(start);
 
-    Globe built;
+    Globe builtAfterWindow;
     if (order == GlobeOrder::AfterWindow) {
-        built = buildGlobe();
+        builtAfterWindow = buildGlobe();
         ends[globe] = millisecondsSince(start);
     }
     sf::Texture texture;
     Scene scene = setUpScene(texture);
     ends[sceneWithoutGlobe] = millisecondsSince(start);
-    if (order == GlobeOrder::Overlapped) {
-        built = globeBuild.globe.get();
-        ends[globe] = millisecondsSince(start);
-    }
+    const Globe& built =
+        order == GlobeOrder::Overlapped ? globeBuild.globe.get() : builtAfterWindow;
+    if (order == GlobeOrder::Overlapped) ends[globe] = millisecondsSince(start);
     scene.mesh = uploadGlobe(built.indices, built.positions, vertexArraysAvailable());
     ends[upload] = millisecondsSince(start);
     // What the viewer does about its music before its first frame.

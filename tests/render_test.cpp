@@ -208,7 +208,7 @@ struct ViewerFrame : testing::Test {
     static void SetUpTestSuite() {
         ViewerDisplay display = checkDisplay().value();
         {
-            std::optional<sf::Window> window;
+            sf::Window window = makeWindowObject();
             ASSERT_TRUE(openViewer(window, display));
             sf::Texture texture;
             const Scene scene = setUpViewerScene(texture, RampFile::Present);

@@ -16,21 +16,18 @@ int drawIntoTarget(ViewerDisplay& display, const DrawingTarget& target) {
     endAtOnceOnTermination();
     // As in the viewer's own window: the globe is on its way before the window opens, and a
     // start that fails stops its worker.
+    sf::Window window = makeWindowObject();
     GlobeBuild globeBuild = startBuildingGlobe();
     std::optional<GuestWindow> guest = openGuestWindow(display, target);
-    std::optional<sf::Window> windowObject;
-    if (!guest || displayFailed() || !useViewerWindow(windowObject, display.window, false)) {
+    if (!guest || displayFailed() || !useViewerWindow(window, display.window, false)) {
         abandonGlobe(globeBuild);
         return 1;
     }
-    sf::Window& window = *windowObject;
 
     sf::Texture texture;
     Scene scene = setUpScene(texture);
-    {
-        const Globe globe = globeBuild.globe.get();
-        scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
-    }
+    const Globe& globe = globeBuild.globe.get();
+    scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
 
     Camera camera = turningCamera();
     while (!terminationRequested() && !displayFailed()) {

@@ -31,27 +31,24 @@ namespace {
 // Everything from the window on, on the viewer's connection; returns the exit status. The
 // window library has let go of the window when this returns. The seed names saved views.
 int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed) {
-    // The globe is on its way before the window opens: nothing needs it before the upload.
+    // The window comes first and goes last, with its context; it opens once the globe is on its
+    // way, as nothing needs the globe before the upload.
+    sf::Window window = makeWindowObject();
     GlobeBuild globeBuild = startBuildingGlobe();
-    // The window object is made inside openViewer, where the library's notes are sifted.
-    std::optional<sf::Window> windowObject;
-    if (!openViewer(windowObject, display, options.window)) {
+    if (!openViewer(window, display, options.window)) {
         abandonGlobe(globeBuild);
         return 1;
     }
-    sf::Window& window = *windowObject;
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
     IdleInhibition idleInhibition =
         inhibitIdle(static_cast<std::uint32_t>(window.getSystemHandle()));
 
-    // The lists are read only by the upload, but they are kept to the end of the run and go
-    // after the texture, so the slot comes first; the scene is set up while the worker ends.
-    std::optional<Globe> globe;
+    // The scene is set up while the worker ends.
     sf::Texture texture;
     Scene scene = setUpScene(texture);
-    globe = globeBuild.globe.get();
-    scene.mesh = uploadGlobe(globe->indices, globe->positions, vertexArraysAvailable());
+    const Globe& globe = globeBuild.globe.get();
+    scene.mesh = uploadGlobe(globe.indices, globe.positions, vertexArraysAvailable());
 
     // The music plays from the bytes the check reads, so they are declared before it; it
     // starts a little after the first frame, which does not wait for its check.
@@ -95,8 +92,8 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
         advanceMusicStart(musicStart, music);
     }
     // The music stops first, and a check of it still running ends; then the screen may blank
-    // again. The scope's end takes the music's bytes, the texture, the globe's lists, and last
-    // the window with its context.
+    // again. The scope's end takes the music's bytes, the texture, the globe's lists with the
+    // build, and last the window with its context.
     music.reset();
     abandonMusicStart(musicStart);
     releaseIdle(idleInhibition);

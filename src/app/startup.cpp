@@ -47,5 +47,5 @@ GlobeBuild startBuildingGlobe() {
 void abandonGlobe(GlobeBuild& build) {
     build.stop->store(true, std::memory_order_relaxed);
     // Letting go of the worker's future waits for it; a deferred build never starts.
-    build.globe = std::future<Globe>();
+    build.globe = std::shared_future<Globe>();
 }

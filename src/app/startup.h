@@ -16,10 +16,11 @@ bool checkProcessor();
 Globe buildGlobe();
 
 // The globe on its way from a worker thread, and the flag that stops the worker. The worker
-// owns the lists it fills until the future hands them over, so only a whole globe can be had.
+// owns the lists it fills until the future hands them over, so only a whole globe can be had;
+// they stay in the build, unchanged by the upload, until the build goes.
 struct GlobeBuild {
     std::shared_ptr<std::atomic<bool>> stop;
-    std::future<Globe> globe;
+    std::shared_future<Globe> globe;
 };
 
 // Starts building the same globe on a worker thread while the caller goes on. The cuts'

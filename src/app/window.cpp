@@ -288,17 +288,24 @@ void answerPing(Display* display, XEvent& ping) {
     XFlush(display);
 }
 
-// Runs the step with the window library's messages held back, then passes them on but the
-// one given.
-template <typename Step>
-void passLibraryMessagesBut(const std::string& dropped, Step step) {
-    std::stringstream messages;
-    std::streambuf* const errorStream = sf::err().rdbuf(messages.rdbuf());
-    step();
-    sf::err().rdbuf(errorStream);
-    for (std::string line; std::getline(messages, line);) {
-        if (line != dropped) sf::err() << line << std::endl;
+// The window library's messages while they are held back, and where they go once passed on.
+std::stringstream heldMessages;
+std::streambuf* libraryErrorStream = nullptr;
+
+void holdLibraryMessages() {
+    if (libraryErrorStream == nullptr) libraryErrorStream = sf::err().rdbuf(heldMessages.rdbuf());
+}
+
+// Passes the held messages on but the one about RandR, and lets the library speak again.
+void passLibraryMessages() {
+    if (libraryErrorStream == nullptr) return;
+    sf::err().rdbuf(libraryErrorStream);
+    libraryErrorStream = nullptr;
+    for (std::string line; std::getline(heldMessages, line);) {
+        if (line != randrMissing) sf::err() << line << std::endl;
     }
+    heldMessages.str("");
+    heldMessages.clear();
 }
 
 // A broken context answers with null, and the line that says why must still come out.
@@ -366,15 +373,17 @@ bool loadOpenGl() {
     return true;
 }
 
-bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle,
-                     bool multisampled) {
-    passLibraryMessagesBut(randrMissing, [&] {
-        if (!windowSlot) windowSlot.emplace();
-        windowSlot->create(handle, sf::ContextSettings(depthBits, stencilBits,
-                                                       multisampled ? antialiasingLevel : 0,
-                                                       majorVersion, minorVersion));
-    });
-    sf::Window& window = *windowSlot;
+sf::Window makeWindowObject() {
+    holdLibraryMessages();
+    return sf::Window();
+}
+
+bool useViewerWindow(sf::Window& window, unsigned long handle, bool multisampled) {
+    holdLibraryMessages();
+    window.create(handle,
+                  sf::ContextSettings(depthBits, stencilBits, multisampled ? antialiasingLevel : 0,
+                                      majorVersion, minorVersion));
+    passLibraryMessages();
     if (!loadOpenGl()) return false;
     // The first globe frame may be seconds away on a software renderer.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -383,13 +392,13 @@ bool useViewerWindow(std::optional<sf::Window>& windowSlot, unsigned long handle
     return true;
 }
 
-bool openViewer(std::optional<sf::Window>& windowSlot, ViewerDisplay& viewer, bool normalWindow) {
+bool openViewer(sf::Window& window, ViewerDisplay& viewer, bool normalWindow) {
     const bool managed = windowManagerRuns(viewer.display);
     viewer.window = createWindow(viewer, normalWindow);
     if (failed) return false;
     ownWindow = viewer.window;
     // The window library shows the window as it takes it.
-    if (!useViewerWindow(windowSlot, viewer.window)) return false;
+    if (!useViewerWindow(window, viewer.window)) return false;
     if (!managed) takeFocusOnceShown(viewer.display, viewer.window);
     return true;
 }
@@ -426,6 +435,7 @@ bool displayFailed() {
 }
 
 void closeDisplay(ViewerDisplay& viewer) {
+    passLibraryMessages();
     if (viewer.display == nullptr) return;
     if (viewer.window != 0) XDestroyWindow(viewer.display, viewer.window);
     if (viewer.colormap != 0) XFreeColormap(viewer.display, viewer.colormap);

@@ -33,9 +33,11 @@ struct ViewerDisplay {
 // connection, or nothing after one line saying what is missing.
 std::optional<ViewerDisplay> checkDisplay();
 
-// The window object is made here, in `window` unless it holds one already: the first one
-// sets up the library's shared context, and with it says what the server lacks that the
-// viewer does not need.
+// The window object, made once the display has passed its check: the window library's first
+// one sets up the context that all others share, and says as it does so what the server
+// lacks. Its messages are held back until useViewerWindow has given the window its context,
+// or closeDisplay runs, and those about RandR, which the viewer does not use, are dropped.
+sf::Window makeWindowObject();
 
 // Makes the viewer's window, borderless over the whole screen at the screen's own size and
 // black from the start, asks a window manager to keep it fullscreen or, where none runs,
@@ -45,8 +47,7 @@ std::optional<ViewerDisplay> checkDisplay();
 // the window, the loader fails or the driver offers less than OpenGL 2.0. A normal window
 // (--window) is 1280 x 720, or the largest 16:9 a smaller screen holds, and the window
 // manager places, frames and resizes it as any other.
-bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display,
-                bool normalWindow = false);
+bool openViewer(sf::Window& window, ViewerDisplay& display, bool normalWindow = false);
 
 // Hands the window object the viewer's OpenGL context in the X window `handle`, which may
 // be anyone's, then loads the OpenGL entry points, shows one black frame and fits the
@@ -54,8 +55,7 @@ bool openViewer(std::optional<sf::Window>& window, ViewerDisplay& display,
 // less than OpenGL 2.0. The context asks for the viewer's samples per pixel or, not
 // multisampled, for none, as a window in a visual without samples has (the window library
 // warns of any shortfall).
-bool useViewerWindow(std::optional<sf::Window>& window, unsigned long handle,
-                     bool multisampled = true);
+bool useViewerWindow(sf::Window& window, unsigned long handle, bool multisampled = true);
 
 // The visual checkDisplay() chose, but the nearest one without multisampling: a screensaver
 // draws for hours, and on a software renderer four samples cost about four times the pixels
