@@ -22,9 +22,8 @@ TEST(DrawingTarget, WindowIdsAreDecimalOrHexadecimal) {
     }
 }
 
-// The screensaver's window counts only where the screensaver's programs look for it, with
-// --root; an id on the command line wins over both, and a bare start is the viewer's own
-// window whatever the environment holds.
+// XSCREENSAVER_WINDOW counts only with --root, where screensavers look for it; an id given
+// wins over both, and a bare start is the viewer's own window whatever the environment holds.
 TEST(DrawingTarget, RootMeansTheScreensaversWindowWhenItNamesOne) {
     const struct {
         bool root;

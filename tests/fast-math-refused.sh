@@ -8,10 +8,8 @@ compiler=$1 sources=$2 glm=$3 i686=${4:-}
 status=0
 
 compile() {  # compile COMPILER FLAGS...: prints what the compiler says
-    local with=$1
-    shift
     echo '#include "globe/relief_rule.h"' |
-        "$with" -std=c++17 -fsyntax-only -I"$sources" -I"$glm" "$@" -x c++ - 2>&1
+        "$1" -std=c++17 -fsyntax-only -I"$sources" -I"$glm" "${@:2}" -x c++ - 2>&1
 }
 
 builds() {  # builds COMPILER FLAGS...
@@ -22,14 +20,12 @@ builds() {  # builds COMPILER FLAGS...
 # A plain build that failed would make the refusals below prove nothing.
 builds "$compiler" || exit 1
 refuses() {  # refuses MESSAGE COMPILER FLAGS...
-    local message=$1 said
-    shift
-    if said=$(compile "$@"); then
-        echo "Built with ${*:2}, which must fail."
+    local said
+    if said=$(compile "${@:2}"); then
+        echo "Built with ${*:3}, which must fail."
         status=1
-    elif ! grep -q "$message" <<<"$said"; then
-        echo "Built with ${*:2}, the compiler stopped for another reason:"
-        echo "$said"
+    elif ! grep -q "$1" <<<"$said"; then
+        printf 'Built with %s, the compiler stopped for another reason:\n%s\n' "${*:3}" "$said"
         status=1
     fi
 }

@@ -45,13 +45,11 @@ std::uint64_t digest(const std::vector<T>& values) {  // FNV-1a over the bytes
 // values written exactly, or both lengths. Compared as EXPECT_EQ(firstDifference(a, b), "").
 inline std::string firstDifference(const std::vector<glm::vec3>& a,
                                    const std::vector<glm::vec3>& b) {
-    char text[256];
-    if (a.size() != b.size()) {
-        std::snprintf(text, sizeof text, "%zu points against %zu", a.size(), b.size());
-        return text;
-    }
+    if (a.size() != b.size())
+        return std::to_string(a.size()) + " points against " + std::to_string(b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (std::memcmp(&a[i], &b[i], sizeof a[i]) == 0) continue;
+        char text[256];
         std::snprintf(text, sizeof text, "point %zu is (%a, %a, %a) against (%a, %a, %a)", i,
                       a[i].x, a[i].y, a[i].z, b[i].x, b[i].y, b[i].z);
         return text;
@@ -59,9 +57,8 @@ inline std::string firstDifference(const std::vector<glm::vec3>& a,
     return "";
 }
 
-// The register that holds flush-to-zero, and what a caller may set in it and the rounding, as
-// a library linked with -ffast-math or a careless caller would. Read and written with the
-// instructions themselves, which need no compiler flag on any of the processors.
+// The register holding flush-to-zero, and what a caller (or a library built with -ffast-math)
+// may set in it and the rounding; read and written by instructions that need no compiler flag.
 struct CallerSetting {
     const char* name;
     std::uint32_t controlBits;

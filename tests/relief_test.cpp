@@ -23,9 +23,8 @@ Positions relief(Positions positions, unsigned seed) {
     return positions;
 }
 
-// The rule and the block driver compute in their caller's environment. They get the globe's own
-// here, as from the entry points, even where the test program starts with flush-to-zero set (as
-// one linked with -ffast-math does).
+// The rule and the block driver compute in their caller's environment: here in the globe's own,
+// as from the entry points, even if the test program started with flush-to-zero set.
 Positions byTheRule(Positions positions, const Positions& directions) {
     inGlobeEnvironment([&] {
         applyCutsInOrder(positions.data(), positions.size(), directions.data(), directions.size());
@@ -76,9 +75,8 @@ TEST(Relief, KernelsMatchTheRuleByteForByte) {
         positions.insert(positions.end(), onPlane.begin(), onPlane.end());
         for (float i = 1; positions.size() < 2 * blockSize; ++i)
             positions.push_back(glm::vec3(i, i + 1, -i - 2) * 1e-37f);
-        // Then a block of large coordinates, blocks at both ends of what the kernels take (the
-        // coordinate range narrowed by the largest drift, 4), and a globe ending in a tail
-        // short of a block.
+        // Then large coordinates, a block at either end of the range the kernels take (narrowed
+        // by the largest drift, 4), and a globe ending in a tail short of a block.
         positions.resize(3 * blockSize, glm::vec3(3e4f, -2e4f, 1e4f));
         for (const float end : {smallestCoordinate * 4, largestCoordinate / 8}) {
             for (std::size_t i = 0; i < blockSize; ++i)
@@ -118,8 +116,7 @@ TEST(Relief, AvxKernelDividesAsTheRuleAcrossTheCoordinateRange) {
     }
 }
 
-// The viewer draws the directions itself and hands them to a worker, so a list of any
-// length must be cut in its own order, as the rule does.
+// Directions handed to the worker, however many, are cut in their own order, as by the rule.
 TEST(Relief, CutsFollowTheDirectionsGiven) {
     const Positions globe = sphere().positions;
     std::srand(5);
@@ -147,13 +144,8 @@ TEST(Relief, GivesTheSameGlobeForASeedAsEver) {
     const glm::vec3 cancelling(-1, 1, 0x1p-30f);
     EXPECT_EQ(byTheRule({cancelling}, {{1, 1, 0x1p-30f}})[0], cancelling * faultScale);
     const Positions globe = sphere().positions;
-    const Positions first = relief(globe, 1), second = relief(globe, 20240607);
-    EXPECT_EQ(digest(first), firstDigest);
-    EXPECT_EQ(digest(second), 0x86fd11c8b7a13da6u);
-    EXPECT_EQ(first[128 * gridSize + 3], glm::vec3(0x1.0bc12ap+0f, 0x1.6421a6p-20f, 0x1.3b955p-5f));
-    EXPECT_EQ(second[0], glm::vec3(0, 0x1.06d81p+0f, 0));
-    EXPECT_EQ(second[gridSize * gridSize - 1],
-              glm::vec3(-0x1.990fb4p-7f, 0x1.045092p+0f, 0x1.416cfep-13f));
+    EXPECT_EQ(digest(relief(globe, 1)), firstDigest);
+    EXPECT_EQ(digest(relief(globe, 20240607)), 0x86fd11c8b7a13da6u);
 }
 
 // Sums of the wrong sign as far from zero as searches found them, beyond 1.99u |p| G D in the
@@ -190,9 +182,8 @@ TEST(Relief, ReciprocalSplitDividesAsTheRule) {
     EXPECT_GT(mismatches(std::nextafter(reciprocalHigh, 1.0f), reciprocalLow), 0u);
 }
 
-// A caller may have set flush-to-zero or denormals-are-zero (a library built with -ffast-math
-// sets them when it loads), or another rounding: the globe computes in its own environment on
-// every thread that cuts and gives the caller's back.
+// A caller's flush-to-zero or denormals-are-zero (a library built with -ffast-math sets them)
+// or rounding leaves the bytes alone, and the caller gets its environment back.
 TEST(Relief, GivesTheSameBytesWhateverEnvironmentTheCallerSet) {
     // A whole block, for a kernel, and a tail, for the rule, on another thread where there are
     // two cores. Cut along a tiny direction and back, the first positions' second side rounds

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs `make package` in two clones of the source at different paths, under different
-# clocks, time zones, locales and umasks, and checks that the two packages are the same
-# bytes. The clones take the last commit with the working tree's changes laid over it, so
-# that uncommitted work is checked too, with the time stamp the commit gives.
+# Runs `make package` in two clones of the source at different paths, under different clocks,
+# time zones, locales and umasks, and checks that the two packages are the same bytes. The
+# clones are the last commit, and its time stamp, with the working tree's changes laid over it.
 # Usage: same-package.sh SOURCE_DIR SCRATCH_DIR
 set -euo pipefail
 source=$1 scratch=$2

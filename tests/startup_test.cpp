@@ -3,21 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "globe/globe.h"
 #include "tests/fixture.h"
-
-namespace {
-
-void expectTheTestGlobe(const Globe& globe) {
-    EXPECT_TRUE(globe.indices == testGlobe().indices);
-    EXPECT_EQ(firstDifference(globe.positions, testGlobe().positions), "");
-}
-
-}  // namespace
 
 // The window library and the driver may draw from rand() while the worker runs; the seed
 // must still give the globe it gives on one thread, so every draw is taken before return.
@@ -30,9 +20,11 @@ TEST(GlobeWorker, TakesItsDrawsBeforeReturning) {
     GlobeBuild build = startBuildingGlobe();
     EXPECT_EQ(std::rand(), firstDrawAfterTheCuts);
     for (int draw = 0; draw < 2 * faultCount; ++draw) (void)std::rand();
-    expectTheTestGlobe(build.globe.get());
+    const Globe built = build.globe.get();
+    EXPECT_TRUE(built.indices == testGlobe().indices);
+    EXPECT_EQ(firstDifference(built.positions, testGlobe().positions), "");
     std::srand(testSeed);
-    expectTheTestGlobe(buildGlobe());
+    EXPECT_EQ(firstDifference(buildGlobe().positions, testGlobe().positions), "");
 }
 
 // A start that fails after the worker began stops it at its next block: with the flag set,

@@ -1,6 +1,5 @@
-// Prints digests of what the globe library computes, one line each, so that its builds for
-// different processors can be compared as text: the sphere grid, and for a few seeds the
-// cut directions and the relief of a sample of the grid.
+// Prints digests of what the globe library computes, a line each, for builds on different
+// processors to compare as text: the grid, and for a few seeds the directions and a relief.
 #include <cfenv>
 #include <cstdint>
 #include <cstdio>
@@ -48,9 +47,8 @@ int main() {
         print("relief", c.seed, relief(c));
     }
 
-    // The last case again with flush-to-zero and upward rounding set by the caller, as a library
-    // built with -ffast-math and a careless caller would: the globe computes in its own
-    // environment on every processor, so the line matches the plain one above.
+    // The last case again under a caller's flush-to-zero and upward rounding (as -ffast-math
+    // sets): the globe computes in its own environment, so the line matches the plain one.
     std::uint32_t flushing = 0;
     for (const CallerSetting& setting : callerSettings) flushing |= setting.controlBits;
     setControlRegister(controlRegister() | flushing);

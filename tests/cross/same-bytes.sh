@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the globe library with its driver for another processor, runs the driver under
-# qemu-user and compares what it prints with what the native build of the driver prints.
-# Given a processor without SSE2 as well, checks that the driver refuses it in one line.
-# Usage: same-bytes.sh TOOLCHAIN EMULATOR NATIVE_DRIVER BUILD_DIR [CPU_WITHOUT_SSE2]
+# Builds the globe library and its driver for another processor, runs the driver under qemu-user
+# and compares its output with the native driver's; given a processor without SSE2 too, checks
+# that the driver refuses it in one line.
+# Usage: same-bytes.sh PROCESSOR EMULATOR NATIVE_DRIVER BUILD_DIR [CPU_WITHOUT_SSE2]
 set -euo pipefail
-toolchain=$1 emulator=$2 native=$3 build=$4 oldCpu=${5:-}
+processor=$1 emulator=$2 native=$3 build=$4 oldCpu=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 mkdir -p "$build"
-if ! { cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/$toolchain.cmake" &&
+# Linked statically, the driver runs under qemu-user without the target's shared libraries.
+if ! { cmake --fresh -S "$here" -B "$build" -DCMAKE_SYSTEM_NAME=Linux \
+           -DCMAKE_SYSTEM_PROCESSOR="$processor" -DCMAKE_CXX_COMPILER="$processor-linux-gnu-g++" \
+           -DCMAKE_EXE_LINKER_FLAGS=-static &&
        cmake --build "$build" -j 2; } >"$build/build.log" 2>&1; then
     cat "$build/build.log"
     exit 1
@@ -17,11 +20,11 @@ fi
 expected=$("$native")
 actual=$("$emulator" "$build/globe_bytes")
 if [ "$actual" != "$expected" ]; then
-    echo "The $toolchain build computes other bytes than the native one (< native, > $toolchain):"
+    echo "The $processor build computes other bytes than the native one (< native, > $processor):"
     diff <(echo "$expected") <(echo "$actual") || true
     exit 1
 fi
-echo "$toolchain under $emulator prints the native bytes:"
+echo "$processor under $emulator prints the native bytes:"
 echo "$actual"
 
 if [ -n "$oldCpu" ]; then
