@@ -1,6 +1,5 @@
-# The viewer as a screensaver: run by the real xscreensaver, whose settings in a scratch home
-# select the built viewer and nothing else, and drawing into a window of another program
-# given by its id.
+# The viewer as a screensaver: run by the real xscreensaver, with settings in a scratch home
+# that select it alone, and drawing into a window of another program given by its id.
 
 load helpers
 bats_require_minimum_version 1.5.0
