@@ -20,9 +20,8 @@ start_server() {
     DISPLAY=:$(<"$named")
     export DISPLAY
 }
-# hold_server: a client that stays connected to the end of the test, so that the test's own
-# short connections, which may come before the viewer's, never leave the server without a
-# client and reset it under the viewer's start.
+# hold_server: a client connected to the end of the test, so that the test's own short
+# connections never leave the server without a client and reset it under the viewer's start.
 hold_server() {
     local said=$BATS_TEST_TMPDIR/holder
     xprop -root -spy >"$said" 2>&1 3>&- &
@@ -40,7 +39,7 @@ stop_server() { end_processes "${HOLDER:-}" "${SERVER:-}" && HOLDER= SERVER=; }
         launch_unseen env --default-signal
         # No other client until the start is well past the display check and the window's
         # opening: one would keep the server from resetting, and hide a start that races it.
-        within 3 viewer_ended || true
+        within 3 test -s "$RUN_DIR/status" || true
         viewer_running
         within "$PATIENCE" viewer_window >/dev/null
         kill -s TERM "$VIEWER"
@@ -65,7 +64,6 @@ stop_server() { end_processes "${HOLDER:-}" "${SERVER:-}" && HOLDER= SERVER=; }
     # The top rows, which the globe never reaches, are black.
     [ "$(convert "$RUN_DIR/shown.ppm" -crop 1280x40+0+0 -format '%[max]' info:)" = 0 ]
     wait_for_globe "$RUN_DIR/globe.ppm"
-    # The window is found by its process id, which the window names itself.
     local window
     window=$(viewer_window)
     [ "$(xprop -id "$window" _NET_WM_PID)" = "_NET_WM_PID(CARDINAL) = $VIEWER" ]

@@ -1,7 +1,6 @@
 # The end-to-end tests start the real viewer (QUILLMERE) on tools/with-xvfb.sh's screen, drive
 # it with xdotool and grab the screen as .ppm (pixels alone, so equal pictures, equal files).
-# A test only ever looks for the window of the viewer it started, by that viewer's process id,
-# and a viewer is launched only once every earlier one has been reaped and its window is gone.
+# A test looks only for its own viewer's window, and launches one only once the last is gone.
 
 # Only a guard against hangs: the globe is built and drawn on a software renderer.
 PATIENCE=60
@@ -30,10 +29,9 @@ find_windows() {
 viewer_window() { find_windows --pid "$VIEWER"; }
 no_viewer_window() { ! find_windows >/dev/null; }
 
-# launch [env's arguments] [-- the viewer's arguments]: starts the viewer in RUN_DIR,
-# silent unless ALSOFT_DRIVERS is given, standard output and error into RUN_DIR/stdout and
-# RUN_DIR/stderr, and its status, once it has been reaped, into RUN_DIR/status; VIEWER is its
-# process id. bats' descriptor 3 must not stay open.
+# launch [env's arguments] [-- the viewer's arguments]: starts the viewer in RUN_DIR, silent
+# unless ALSOFT_DRIVERS is given, into RUN_DIR's stdout, stderr and, once reaped, status;
+# VIEWER is its process id. bats' descriptor 3 must not stay open.
 launch() {
     within 10 no_viewer_window || { echo "an earlier viewer's window is still up" >&2; return 1; }
     launch_unseen "$@"
@@ -56,7 +54,6 @@ launch_unseen() {
 
 # Until the status is written the viewer has not been reaped, so its process id is still ours.
 viewer_running() { [ -n "${VIEWER:-}" ] && [ ! -s "$RUN_DIR/status" ]; }
-viewer_ended() { ! viewer_running; }
 viewer_gone() { [ -s "$RUN_DIR/status" ] && ! viewer_window >/dev/null; }
 
 # Ends a viewer the test left running, waits until it is gone, and shows what it said should
@@ -80,8 +77,7 @@ ends_with() {
     [ "$(cat "$RUN_DIR/status")" = "$1" ]
 }
 
-# launch_at_second N [launch's arguments]: launch with the clock at 2026-03-01 12:00:0N UTC,
-# which is 1772366400 + N seconds since 1970.
+# launch_at_second N [launch's arguments]: launch with the clock at 2026-03-01 12:00:0N UTC.
 launch_at_second() {
     launch "LD_PRELOAD=$FAKETIME_LIBRARY" FAKETIME_DONT_FAKE_MONOTONIC=1 \
         "FAKETIME=@2026-03-01 12:00:0$1" TZ=UTC "${@:2}"
@@ -92,10 +88,8 @@ launch_at_second() {
 focused() {
     local window
     window=$("$@") || return 1
-    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || {
-        xdotool windowactivate "$window" 2>/dev/null
-        return 1
-    }
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] ||
+        { xdotool windowactivate "$window" 2>/dev/null; return 1; }
 }
 viewer_focused() { focused viewer_window; }
 
@@ -115,11 +109,12 @@ grab_again() {
 }
 
 # The system's python3 has python3-xlib, whichever python3 comes first on the PATH.
-# What a screen locker needs first: another client takes the pointer and keyboard grabs on the
-# root window, and lets them go.
-locker_can_grab() { /usr/bin/python3 "$BATS_TEST_DIRNAME/grab_root.py"; }
+x_probe() { /usr/bin/python3 "$BATS_TEST_DIRNAME/x_probe.py" "$@"; }
+# Another client can take the pointer and keyboard grabs on the root window, as a screen
+# locker does first.
+locker_can_grab() { x_probe grabs; }
 # The X server's saver is in the state $1 ("On", "Off", ...).
-saver_is() { [ "$(/usr/bin/python3 "$BATS_TEST_DIRNAME/x_probe.py" saver)" = "$1" ]; }
+saver_is() { [ "$(x_probe saver)" = "$1" ]; }
 
 # Grabs the screen into $1 until the viewer's own window shows the globe, the same picture as
 # at the grab before: the window manager may still be fitting the window when the first frame
@@ -149,8 +144,7 @@ globe_is_round_and_centred() {
         box_height * 100 / area_height >= 78 && box_height * 100 / area_height <= 94))
 }
 
-# Nothing on standard error but the windowing library's note on a software renderer; a missing
-# file fails.
+# Nothing on standard error but SFML's note on vertical sync; a missing file fails.
 stderr_is_clean() {
     [ -f "$RUN_DIR/stderr" ] && ! grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"
 }
@@ -175,13 +169,8 @@ end_processes() {
     done
 }
 
-# Grabs the target window's area of the screen into $1.
-grab_target() {
-    local area
-    area=$(xwininfo -id "$TARGET" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}')
-    grab "$1.screen" && convert "$1.screen" -crop "$area" +repage "ppm:$1"
-}
+# Grabs the target window, with the viewer's drawing in it, into $1.
+grab_target() { import -window "$TARGET" "ppm:$1"; }
 # True when the grab $1 shows a globe: its middle lit, its top left corner black, where the
 # bare screen's weave of black and white shows first.
 shows_globe() {

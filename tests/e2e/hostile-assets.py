@@ -108,22 +108,6 @@ def fix_ogg_checksum(data, start, length):
     data[start + 22:start + 26] = struct.pack("<I", ogg_crc(data[start:start + length]))
 
 
-def packet_offsets(data, pages, wanted):
-    """The file offset of every byte of the packet numbered `wanted` in the stream."""
-    packet, offsets = 0, []
-    for start, header, _ in pages:
-        at = start + header
-        for lacing in data[start + 27:start + header]:
-            if packet == wanted:
-                offsets.extend(range(at, at + lacing))
-            at += lacing
-            if lacing < 255:
-                packet += 1
-        if packet > wanted:
-            return offsets
-    raise ValueError("no such packet")
-
-
 class Bits:
     """A Vorbis packet's bits, least significant first, read in order."""
 
@@ -203,10 +187,13 @@ def residue_book_of_no_dimension():
     with no values so that the rest of the setup header still reads the same: the decoder
     divides a partition's length by that dimension."""
     data = bytearray(music)
-    pages = ogg_pages(data)
-    comment = bytes(data[at] for at in packet_offsets(data, pages, 1))
-    setup = bytes(data[at] for at in packet_offsets(data, pages, 2))
-    assert setup[:7] == b"\x05vorbis"
+    start, header, body = ogg_pages(data)[1]
+    # The second page holds the comment and the setup header, whole, and nothing else.
+    lacing = data[start + 27:start + header]
+    assert sum(value < 255 for value in lacing) == 2 and lacing[-1] < 255
+    packets = bytes(data[start + header:start + header + body])
+    at = packets.index(b"\x05vorbis")
+    comment, setup = packets[:at], packets[at:]
     bits = Bits(setup[7:])
     books = [read_codebook(bits) for _ in range(bits.read(8) + 1)]
     bits.read(16 * (bits.read(6) + 1))  # the time domain transforms, of 16 bits each
@@ -221,10 +208,7 @@ def residue_book_of_no_dimension():
     changed += [0] * (-len(changed) % 8)
     setup = setup[:7] + bytes(sum(bit << n for n, bit in enumerate(changed[at:at + 8]))
                               for at in range(0, len(changed), 8))
-    # The two packets on one page of their own, as they came, between the first page and the
-    # sound's.
-    start, header, body = pages[1]
-    assert packet_offsets(data, pages, 3)[0] > start + header + body - 1
+    # The two packets back on their page, the setup's lacing for its new length.
     lacing = b"".join(b"\xff" * (len(p) // 255) + bytes([len(p) % 255]) for p in (comment, setup))
     page = bytearray(data[start:start + 26]) + bytes([len(lacing)]) + lacing + comment + setup
     data[start:start + header + body] = page

@@ -3,15 +3,14 @@
 
 load helpers
 
-# kind | condition | what to do before the launch, and the launch | what must follow
-# Steps are joined with && so that a row fails on its first failing step.
+# kind | condition | what to do before the launch, and the launch | what must follow; steps
+# are joined with && so that a row fails on its first failing step.
 # The viewer hands libpng only what starts as a PNG and the decoder only what starts as Ogg
 # Vorbis, so one file of another kind for each (a Photoshop picture of gigabytes, a Wave file
 # at 2^32-1 Hz) stands for every format the gate turns away.
-# A job started in the background of a script ignores SIGINT, and the viewer keeps a
-# signal it was started ignoring, so the signal rows start it with the default actions. One
-# started ignoring hangups draws on after one, many frames even on the software renderer; a
-# window destroyed by another client ends the viewer as if closed, without an X error.
+# A background job of a script ignores SIGINT, and the viewer keeps a signal it was started
+# ignoring, so the signal rows restore the default actions. Two seconds are many frames even
+# on the software renderer.
 ROWS=$(cat <<'TABLE'
 normal   | display variable unset       | launch env -u DISPLAY | fails '^Cannot open the X display \(DISPLAY is not set\)\.$'
 normal   | display with no server       | launch DISPLAY=:4095 | fails '^Cannot open the X display \(DISPLAY is ":4095"\)\.$'
@@ -19,13 +18,13 @@ normal   | driver older than OpenGL 2.0 | launch MESA_GL_VERSION_OVERRIDE=1.4 | 
 normal   | loader failure               | launch MESA_GL_VERSION_OVERRIDE=1.0 | fails '^Failed ot init GLEW\.$'
 normal   | no sound device              | launch ALSOFT_DRIVERS=none | runs && says_once '^No audio output could be opened; playing without music\.$'
 normal   | standard error closed        | launch sh -c 'exec "$0" 2>&-' | runs_round
+normal   | a window id naming no window | launch -- --window-id 0x1fffffff | fails '^There is no window 0x1fffffff to draw into\.$' && (($(wc -l <"$RUN_DIR/stderr") == 1))
 assets   | no assets                    | rm "$TERRAIN" "$MUSIC" && launch | runs && refused terrain.png "$NO_FILE" && refused "mellowsad beat.ogg" "$NO_FILE"
 assets   | empty assets                 | : >"$TERRAIN" && : >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(the file ends early\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
 assets   | assets in no known format    | head -c 4096 /dev/zero | tr '\0' '\245' | tee "$TERRAIN" >"$MUSIC" && launch | runs && refused terrain.png "$NO_PNG \\(Not a PNG file\\)" && refused "mellowsad beat.ogg" "$NO_VORBIS"
-assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC" && mkfifo "$TERRAIN" "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
-assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN" && ln -sf /dev/zero "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
-assets   | a directory and a socket     | ln -sf / "$TERRAIN" && rm "$MUSIC" && perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC" && launch | runs && skips_only terrain.png "mellowsad beat.ogg"
-assets   | no image, a pipe for music   | rm "$TERRAIN" "$MUSIC" && mkfifo "$MUSIC" && launch | runs && refused terrain.png "$NO_FILE" && refused "mellowsad beat.ogg" "$NOT_REGULAR" && says_only 2
+assets   | pipes without a writer       | rm "$TERRAIN" "$MUSIC" && mkfifo "$TERRAIN" "$MUSIC" && launch | runs && skips_both
+assets   | links to an endless device   | ln -sf /dev/zero "$TERRAIN" && ln -sf /dev/zero "$MUSIC" && launch | runs && skips_both
+assets   | a directory and a socket     | ln -sf / "$TERRAIN" && rm "$MUSIC" && perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => shift, Listen => 1)' "$MUSIC" && launch | runs && skips_both
 normal   | Ctrl+C in its terminal       | launch env --default-signal | ends_on INT
 normal   | a polite kill                | launch env --default-signal | ends_on TERM
 normal   | its terminal closed          | launch env --default-signal | ends_on HUP
@@ -49,6 +48,8 @@ TABLE
 
 # says_once REGEX: exactly one line of standard error matches.
 says_once() { [ "$(grep -cE -- "$1" "$RUN_DIR/stderr")" = 1 ]; }
+# says_only COUNT: standard error holds COUNT lines besides SFML's note on vertical sync.
+says_only() { [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = "$1" ]; }
 # Start-up failures come before the globe is needed, and must not wait long for it.
 fails() { ends_with 1 15 && says_once "$1"; }
 
@@ -59,6 +60,10 @@ NO_PNG='not a PNG image the viewer can use'
 NO_VORBIS='not an Ogg Vorbis file'
 # refused NAME WHY: one line of ours names the file and says why (a regular expression).
 refused() { says_once "^Skipping \"${1//./\\.}\": $2\\.\$"; }
+# Both names are passed over as no regular file, and the libraries say nothing about them.
+skips_both() {
+    refused terrain.png "$NOT_REGULAR" && refused "mellowsad beat.ogg" "$NOT_REGULAR" && says_only 2
+}
 
 # hostile IMAGE MUSIC: damaged or hostile files of the named kinds under the two names.
 hostile() {
@@ -68,21 +73,12 @@ hostile() {
 # The most memory a viewer may have held, in kB: drawing on the software renderer takes
 # under 300 MB; a decoder handed a huge picture, gigabytes.
 MOST_MEMORY=$((1024 * 1024))
-# says_only COUNT: standard error holds COUNT lines besides SFML's note on vertical sync.
-says_only() { [ "$(grep -cv '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = "$1" ]; }
 # refuses IMAGE_WHY MUSIC_WHY: one line for each file, the music's once its check is over,
 # while the viewer draws on without ever having held much memory, and then closes with 0.
 refuses() {
     within 30 refused "mellowsad beat.ogg" "$2" && refused terrain.png "$1" &&
         (($(awk '/^VmHWM:/ { print $2 }' "/proc/$VIEWER/status") < MOST_MEMORY)) &&
         close_ends_with_0 10 && says_only 2
-}
-# skips_only NAME...: the names given are passed over as no regular file, and the libraries
-# say nothing about them.
-skips_only() {
-    local name
-    for name in "$@"; do refused "$name" "$NOT_REGULAR" || return 1; done
-    says_only $#
 }
 runs() { close_ends_with_0; }
 drawing() { wait_for_globe "$RUN_DIR/globe.ppm"; }

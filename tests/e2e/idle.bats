@@ -10,7 +10,7 @@ SERVICES=(
     'org.gnome.SessionManager "Quillmere" XID "[^"]+" 8 Uninhibit'
     'org.freedesktop.PowerManagement "Quillmere" "[^"]+" UnInhibit'
 )
-# The system's python3 has dbusmock and Xlib, whichever python3 comes first on the PATH.
+# The system's python3 has dbusmock, whichever python3 comes first on the PATH.
 PYTHON=/usr/bin/python3
 
 teardown() {
@@ -42,22 +42,16 @@ start_idle_service() {
 }
 stop_idle_service() { end_processes "$MOCK" && MOCK=; }
 
-# count REGEX FILE: the number of lines of the file that match.
 count() { grep -cE -- "$1" "$2" || true; }
 
-# show_globe [launch's arguments]: launches the viewer in a fresh RUN_DIR and waits for its
-# globe.
-show_globe() {
-    make_run_dir
-    launch "$@"
-    wait_for_globe "$RUN_DIR/globe.ppm"
-}
+# show_globe [launch's arguments]: a viewer in a fresh RUN_DIR, once its globe shows.
+show_globe() { make_run_dir && launch "$@" && wait_for_globe "$RUN_DIR/globe.ppm"; }
 
 # time_to_globe: launches the viewer, and once it has closed, sets START to the seconds from
 # its start to its first globe frame and END to those from the close to its end.
 time_to_globe() {
     make_run_dir
-    $PYTHON "$BATS_TEST_DIRNAME/x_probe.py" globe "$PATIENCE" >"$RUN_DIR/globe_time" 3>&- &
+    x_probe globe "$PATIENCE" >"$RUN_DIR/globe_time" 3>&- &
     local probe=$! started closed
     # The probe takes a while to start on a busy machine; a globe it had missed would seem late.
     within 10 test -s "$RUN_DIR/globe_time"
@@ -85,12 +79,11 @@ fastest_and_middle() {
 # chance, while a wait on the service would add to every run of its kind, the fastest and
 # the middle one alike: the two kinds differ only when both of these do.
 slower_by_less_than() {
-    local fastest middle other_fastest other_middle
-    read -r fastest middle <<<"$(fastest_and_middle "$2")"
-    read -r other_fastest other_middle <<<"$(fastest_and_middle "$3")"
-    echo "# slower by $(awk "BEGIN { print $fastest - $other_fastest }") s at the fastest," \
-        "$(awk "BEGIN { print $middle - $other_middle }") s at the median; less than $1 s?"
-    awk "BEGIN { exit !($fastest - $other_fastest < $1 || $middle - $other_middle < $1) }"
+    awk -v most="$1" -v ours="$(fastest_and_middle "$2")" -v others="$(fastest_and_middle "$3")" \
+        'BEGIN { split(ours, t); split(others, o); fastest = t[1] - o[1]; middle = t[2] - o[2]
+            print "# slower by " fastest " s at the fastest, " middle " s at the median;",
+                "less than " most " s?"
+            exit !(fastest < most || middle < most) }'
 }
 
 @test "without a session bus, the X server's saver stops when the window opens, stays off while it is open, and runs again after" {
@@ -156,15 +149,12 @@ kinds_differ_by_less() {
         time_to_globe
         starts_hung+=("$START") ends_hung+=("$END")
         stop_idle_service
-        if ((run >= 5)) && kinds_differ_by_less "${starts_hung[*]}" "${starts_without[*]}" \
-            "${ends_hung[*]}" "${ends_without[*]}" >/dev/null; then
-            break
-        fi
+        ((run < 5)) || ! kinds_differ_by_less "${starts_hung[*]}" "${starts_without[*]}" \
+            "${ends_hung[*]}" "${ends_without[*]}" >/dev/null || break
     done
-    echo "# seconds to the first globe frame without a service: ${starts_without[*]}"
-    echo "# with one that never answers: ${starts_hung[*]}"
-    echo "# seconds from the close to the end without a service: ${ends_without[*]}"
-    echo "# with one that never answers: ${ends_hung[*]}"
+    echo "# seconds to the first globe frame, without a service and with one that never" \
+        "answers: ${starts_without[*]}; ${starts_hung[*]}; from the close to the end:" \
+        "${ends_without[*]}; ${ends_hung[*]}"
     kinds_differ_by_less "${starts_hung[*]}" "${starts_without[*]}" "${ends_hung[*]}" \
         "${ends_without[*]}"
 }

@@ -7,24 +7,12 @@ bats_require_minimum_version 1.5.0
 # The seed a start at second 0 of launch_at_second takes from the clock.
 SEED=1772366400
 
-# The largest 16:9 band of the picture in $1, "width x height + left + top", centred between
-# bars; where a bar's share is odd, the one below it, counted from the bottom, is the smaller.
-band() {
-    local width height band_width band_height
-    read -r width height < <(identify -format '%w %h' "$1")
-    if ((width * 9 >= height * 16)); then
-        band_width=$((height * 16 / 9)) band_height=$height
-    else
-        band_width=$width band_height=$((width * 9 / 16))
-    fi
-    echo "${band_width}x$band_height+$(((width - band_width) / 2))+$(((height - band_height + 1) / 2))"
-}
-
-# same_pixels PNG GRAB: the saved picture is the grabbed screen's band, pixel for pixel.
+# same_pixels PNG GRAB BAND: the saved picture is the band of the grabbed screen, "width x
+# height + left + top", pixel for pixel.
 same_pixels() {
-    [ "$(identify -format '%wx%h' "$1")" = "$(band "$2" | cut -d+ -f1)" ] &&
+    [ "$(identify -format '%wx%h' "$1")" = "${3%%+*}" ] &&
         convert "$1" -depth 8 "rgb:$RUN_DIR/saved.rgb" &&
-        convert "$2" -crop "$(band "$2")" +repage -depth 8 "rgb:$RUN_DIR/shown.rgb" &&
+        convert "$2" -crop "$3" +repage -depth 8 "rgb:$RUN_DIR/shown.rgb" &&
         cmp "$RUN_DIR/saved.rgb" "$RUN_DIR/shown.rgb"
 }
 
@@ -47,22 +35,18 @@ start_with_home() {
 }
 
 # window_shows_globe FILE SIZE: the viewer's window alone, grabbed into FILE, is SIZE
-# ("width x height"), shows the globe in its middle and is the same as at the grab before.
+# ("width x height"), the same as at the grab before (a window just resized shows what it
+# showed before until its next frame), with a round globe in its middle.
 window_shows_globe() {
     [ "$(grab_again "$1" grab_window)" = same ] &&
-        [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = "$2 1" ]
+        [ "$(convert "$1" -format '%wx%h %[fx:p{w/2,h/2}.intensity > 0]' info:)" = "$2 1" ] &&
+        globe_is_round_and_centred "$1"
 }
-grab_window() {
-    local window
-    window=$(viewer_window) && import -window "$window" "ppm:$1"
-}
-# window_shows_round_globe FILE SIZE: as window_shows_globe, and the globe is round and in the
-# middle; a window just resized shows what it showed before until its next frame.
-window_shows_round_globe() { window_shows_globe "$@" && globe_is_round_and_centred "$1"; }
+grab_window() { local window && window=$(viewer_window) && import -window "$window" "ppm:$1"; }
 
 lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
 
-@test "--help, --version, unknown options and bad values answer without a display" {
+@test "--help, --version and bad arguments answer without a display" {
     run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
     [ "$status" = 0 ]
     [ "$stderr" = "" ]
@@ -71,9 +55,6 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
     [ "$status" = 0 ]
     [ "$stderr" = "" ]
     [ "${lines[0]}" = "Usage: quillmere [OPTION]..." ]
-    for entry in '--seed N ' '--window ' '--help ' '--version ' 'S  .*pictures folder'; do
-        printf '%s\n' "${lines[@]}" | grep -q "^  $entry"
-    done
 
     local wrong
     while IFS='|' read -r wrong expected; do
@@ -82,11 +63,7 @@ lines_in() { [ -f "$1" ] && [ "$(wc -l <"$1")" = "$2" ]; }
         echo "$wrong: $status, $stderr"
         [ "$status,$output,$stderr" = "2,,quillmere: $expected; see \"quillmere --help\"." ]
     done <<'TABLE'
---fullscreen|unknown option "--fullscreen"
 --window extra|unexpected argument "extra"
---seed|--seed needs a value N
---seed -1|--seed needs a whole number from 0 to 4294967295, not "-1"
---seed=4294967296|--seed needs a whole number from 0 to 4294967295, not "4294967296"
 --seed twelve --window|--seed needs a whole number from 0 to 4294967295, not "twelve"
 TABLE
 }
@@ -111,7 +88,7 @@ TABLE
     xdotool key s
     within "$PATIENCE" lines_in "$RUN_DIR/stdout" 1
     [ "$(cat "$RUN_DIR/stdout")" = "Saved the view as $folder/quillmere-$SEED.png" ]
-    same_pixels "$folder/quillmere-$SEED.png" "$RUN_DIR/first.ppm"
+    same_pixels "$folder/quillmere-$SEED.png" "$RUN_DIR/first.ppm" 1440x810+0+135
     xdotool key s
     within "$PATIENCE" lines_in "$RUN_DIR/stdout" 2
     [ "$(tail -n1 "$RUN_DIR/stdout")" = "Saved the view as $folder/quillmere-$SEED-2.png" ]
@@ -126,8 +103,7 @@ TABLE
     : >"$HOME_DIR/not-a-folder"
     xdotool key s
     within "$PATIENCE" grep -q '^Could not save' "$RUN_DIR/stderr"
-    grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr" >"$RUN_DIR/said"
-    [ "$(cat "$RUN_DIR/said")" = \
+    [ "$(grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr")" = \
         "Could not save the view in $HOME_DIR/not-a-folder: Not a directory." ]
     [ ! -s "$RUN_DIR/stdout" ]
     xdotool keydown Left
@@ -159,15 +135,15 @@ TABLE
     IFS=', ' read -r left right top bottom < <(xprop -id "$window" _NET_FRAME_EXTENTS | cut -d= -f2)
     echo "frame: $left $right $top $bottom"
     ((top > 0))
-    globe_is_round_and_centred "$RUN_DIR/window.ppm"
     xdotool windowsize "$window" 1200 500
-    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/wide.ppm" 1200x500
+    within "$PATIENCE" window_shows_globe "$RUN_DIR/wide.ppm" 1200x500
     xdotool windowsize "$window" 700 600
-    within "$PATIENCE" window_shows_round_globe "$RUN_DIR/tall.ppm" 700x600
+    within "$PATIENCE" window_shows_globe "$RUN_DIR/tall.ppm" 700x600
     within "$PATIENCE" viewer_focused
     xdotool key s
     within "$PATIENCE" lines_in "$RUN_DIR/stdout" 1
-    same_pixels "$HOME_DIR/Pictures/quillmere-$SEED.png" "$RUN_DIR/tall.ppm"
+    # The bars share 207 rows: the one below the band is the smaller.
+    same_pixels "$HOME_DIR/Pictures/quillmere-$SEED.png" "$RUN_DIR/tall.ppm" 700x393+0+104
     close_ends_with_0
     stderr_is_clean
 }

@@ -16,9 +16,8 @@ setup_file() {
 setup() { make_run_dir; }
 teardown() { stop_viewer; close_target; }
 
-@test "the package holds the music and the icons, names its libraries and places its manual" {
+@test "the package holds the icons, names its libraries and places its manual" {
     dpkg-deb -f "$DEB" Depends | grep -q libsfml-audio
-    [ -s "$ROOT/usr/share/quillmere/mellowsad beat.ogg" ]
     [ "$(identify -format '%wx%h ' "$ROOT"/usr/share/icons/hicolor/{256x256,48x48}/apps/quillmere.png)" = \
         "256x256 48x48 " ]
     # The manual is filled in at install time, so it names where the package puts things.
@@ -33,25 +32,17 @@ teardown() { stop_viewer; close_target; }
     lintian --fail-on error,warning "$DEB"
 }
 
-@test "the launcher started elsewhere shows the globe in its ramp's colours and ends with 0 on Alt+F4" {
-    launch # without its ramp the globe would stay black
-    wait_for_globe "$RUN_DIR/globe.ppm"
-    close_ends_with_0
-    stderr_is_clean
-}
-
-@test "xscreensaver finds the screensaver in its folder, named and described, and it draws into a given window" {
+# Without its ramp the globe would stay black; without its music standard error would say so.
+@test "xscreensaver finds the screensaver in its folder by name, and through it the launcher started elsewhere draws into a given window" {
     [ "$(readlink -f "$ROOT/usr/libexec/xscreensaver/quillmere")" = "$ROOT/usr/bin/quillmere" ]
-    # xscreensaver's settings dialog names a program by its file's label and shows its
-    # description; the program's own name finds the file.
+    # xscreensaver's settings dialog names a program by its file's label; the program's own
+    # name finds the file.
     python3 - "$ROOT/usr/share/xscreensaver/config/quillmere.xml" <<'EOF'
 import sys
 import xml.etree.ElementTree as tree
 saver = tree.parse(sys.argv[1]).getroot()
 assert (saver.tag, saver.get("name"), saver.get("_label")) == ("screensaver", "quillmere", "Quillmere"), saver.attrib
 assert saver.find("command").get("arg") == "--root"
-lines = saver.find("_description").text.strip().splitlines()
-assert len(lines) == 1 and lines[0].startswith("A new random globe"), lines
 EOF
     open_target 640x480+20+20
     QUILLMERE=$ROOT/usr/libexec/xscreensaver/quillmere launch -- --window-id "$TARGET"
@@ -62,9 +53,6 @@ EOF
 }
 
 @test "the launcher passes the options on, and the viewer's status 2 back" {
-    run --separate-stderr env -u DISPLAY "$QUILLMERE" --version
-    [ "$status" = 0 ]
-    [[ $output =~ ^quillmere\ [0-9.]+$ ]]
     run --separate-stderr env -u DISPLAY "$QUILLMERE" --seed 12 --bogus
     [ "$status" = 2 ]
     [[ $stderr == 'quillmere: unknown option "--bogus"; '* ]]

@@ -1,35 +1,26 @@
-# The viewer as a screensaver: run by the real xscreensaver, whose settings in a scratch home
-# select the built viewer and nothing else, and drawing into a window of another program
-# given by its id.
+# The viewer as a screensaver: run by the real xscreensaver, with settings in a scratch home
+# that select it alone, and drawing into a window of another program given by its id.
 
 load helpers
 bats_require_minimum_version 1.5.0
 
-# xscreensaver runs no programs as root, so under root it runs as nobody, in folders nobody
-# can read: a scratch folder of its own under /tmp, as bats' are closed to others.
-setup() {
-    make_run_dir
-    SAVER_DIR=$(mktemp -d /tmp/quillmere-saver.XXXXXX)
-    chmod 755 "$SAVER_DIR"
-    AS_SAVER_USER=()
-    if [ "$(id -u)" = 0 ]; then
-        AS_SAVER_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-        chown nobody:nogroup "$SAVER_DIR"
-    fi
-}
+setup() { make_run_dir; }
 
 teardown() {
     stop_viewer
     close_target
     stop_screensaver
-    rm -rf "$SAVER_DIR"
+    rm -rf "${SAVER_DIR:-}"
     xset s default
 }
 
 # start_screensaver: xscreensaver in SAVER_DIR with the viewer's ramp, its home there too,
 # whose settings run the viewer on the screensaver's window and never lock. SAVER is its
-# process id, once it answers commands.
+# process id, once it answers commands. xscreensaver runs no programs as root, so under root
+# it runs as nobody, in a folder nobody can read: one of its own under /tmp, as bats' are
+# closed to others.
 start_screensaver() {
+    SAVER_DIR=$(mktemp -d /tmp/quillmere-saver.XXXXXX)
     cp "$ASSETS/terrain.png" "$SAVER_DIR/"
     cat >"$SAVER_DIR/.xscreensaver" <<EOF
 mode: one
@@ -41,9 +32,13 @@ unfade: False
 timeout: 0:30:00
 programs: $QUILLMERE --root \\n
 EOF
-    chmod 644 "$SAVER_DIR"/*
-    [ ${#AS_SAVER_USER[@]} = 0 ] || chown nobody:nogroup "$SAVER_DIR"/*
-    (cd "$SAVER_DIR" && exec env HOME="$SAVER_DIR" "${AS_SAVER_USER[@]}" \
+    chmod -R a+rX "$SAVER_DIR"
+    local as_nobody=()
+    if [ "$(id -u)" = 0 ]; then
+        as_nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chown -R nobody:nogroup "$SAVER_DIR"
+    fi
+    (cd "$SAVER_DIR" && exec env HOME="$SAVER_DIR" "${as_nobody[@]}" \
         xscreensaver -no-splash -verbose >"$RUN_DIR/screensaver.log" 2>&1) 3>&- &
     SAVER=$!
     within 20 xscreensaver-command -version >/dev/null 2>&1
@@ -59,16 +54,7 @@ stop_screensaver() {
 
 # The viewer the screensaver runs, two generations below it (xscreensaver-gfx starts the
 # programs), printed as its process id; fails while there is none.
-saver_viewer() {
-    local child grandchild
-    for child in $(pgrep -P "$SAVER"); do
-        for grandchild in $(pgrep -P "$child"); do
-            [ "$(readlink "/proc/$grandchild/exe")" = "$(readlink -f "$QUILLMERE")" ] &&
-                echo "$grandchild" && return 0
-        done
-    done
-    return 1
-}
+saver_viewer() { pgrep -x -P "$(pgrep -d, -P "$SAVER")" "${QUILLMERE##*/}" 2>/dev/null; }
 
 # Gone from the process table, or exited and waiting only to be reaped.
 process_ended() { [[ ! -e /proc/$1 || $(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) == Z ]]; }
@@ -114,7 +100,6 @@ screen_shows_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centr
     open_target 800x600+40+40
     launch -- --window-id "$(printf '0x%x' "$TARGET")"
     wait_for_globe_in_target "$RUN_DIR/target.ppm"
-    # No window of the viewer's own.
     run ! viewer_window
     # Wider than 16:9 now: the band is the window's height.
     xdotool windowsize "$TARGET" 900 300
@@ -137,14 +122,4 @@ screen_shows_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centr
     kill -TERM "$VIEWER"
     ends_with 143 10
     stderr_is_clean
-}
-
-@test "a window id that names no window is one line and status 1, one that is no number a usage error" {
-    for id_and_status in "0x1fffffff 1" "nonsense 2"; do
-        read -r id status <<<"$id_and_status"
-        launch -- --window-id "$id"
-        ends_with "$status" 10
-        [ "$(wc -l <"$RUN_DIR/stderr")" = 1 ]
-        cat "$RUN_DIR/stderr"
-    done
 }
