@@ -296,12 +296,13 @@ void holdLibraryMessages() {
     if (libraryErrorStream == nullptr) libraryErrorStream = sf::err().rdbuf(heldMessages.rdbuf());
 }
 
-// Passes the held messages on but the one about RandR, and lets the library speak again.
-void passLibraryMessages() {
+// Lets the library speak again, and passes the held messages on but the one about RandR, or
+// drops them all when the start has failed with a line of the viewer's own that says why.
+void releaseLibraryMessages(bool pass = true) {
     if (libraryErrorStream == nullptr) return;
     sf::err().rdbuf(libraryErrorStream);
     libraryErrorStream = nullptr;
-    for (std::string line; std::getline(heldMessages, line);) {
+    for (std::string line; pass && std::getline(heldMessages, line);) {
         if (line != randrMissing) sf::err() << line << std::endl;
     }
     heldMessages.str("");
@@ -383,8 +384,11 @@ bool useViewerWindow(sf::Window& window, unsigned long handle, bool multisampled
     window.create(handle,
                   sf::ContextSettings(depthBits, stencilBits, multisampled ? antialiasingLevel : 0,
                                       majorVersion, minorVersion));
-    passLibraryMessages();
-    if (!loadOpenGl()) return false;
+    // A driver too old for the viewer also falls short of the context asked for, which the
+    // library says in lines of its own.
+    const bool loaded = loadOpenGl();
+    releaseLibraryMessages(loaded);
+    if (!loaded) return false;
     // The first globe frame may be seconds away on a software renderer.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     window.display();
@@ -435,7 +439,7 @@ bool displayFailed() {
 }
 
 void closeDisplay(ViewerDisplay& viewer) {
-    passLibraryMessages();
+    releaseLibraryMessages();
     if (viewer.display == nullptr) return;
     if (viewer.window != 0) XDestroyWindow(viewer.display, viewer.window);
     if (viewer.colormap != 0) XFreeColormap(viewer.display, viewer.colormap);

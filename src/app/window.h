@@ -36,7 +36,8 @@ std::optional<ViewerDisplay> checkDisplay();
 // The window object, made once the display has passed its check: the window library's first
 // one sets up the context that all others share, and says as it does so what the server
 // lacks. Its messages are held back until useViewerWindow has given the window its context,
-// or closeDisplay runs, and those about RandR, which the viewer does not use, are dropped.
+// or closeDisplay runs, and those about RandR, which the viewer does not use, are dropped;
+// all are, should the driver be refused.
 sf::Window makeWindowObject();
 
 // Makes the viewer's window, borderless over the whole screen at the screen's own size and
