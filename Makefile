@@ -15,7 +15,7 @@ PACKAGE_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file lintian
 # xscreensaver.
 DEV_PACKAGES := $(BUILD_PACKAGES) libgtest-dev xvfb x11-utils openbox xdotool imagemagick bats \
                 faketime sox libsox-fmt-base dpkg-dev file lintian desktop-file-utils appstream \
-                man-db dbus-daemon dbus-bin python3-dbusmock python3-xlib x11-xserver-utils git \
+                man-db procps dbus-daemon dbus-bin python3-dbusmock python3-xlib x11-xserver-utils git \
                 xscreensaver g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
 APP := $(BUILD_DIR)/src/app/quillmere

@@ -13,14 +13,10 @@
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/Window.hpp>
-#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "app/assets.h"
@@ -118,8 +114,8 @@ bool timeStart(GlobeOrder order, bool drawRate, Report& report) {
     ends[firstDraw] = millisecondsSince(start);
     if (!drawRate) return true;
 
-    // The globe turns as if Left were held, so every frame has a new matrix.
-    camera.yawSpeed = pi;
+    // The globe turns by itself, so every frame has a new matrix.
+    camera = turningCamera();
     const Clock::time_point loopStart = Clock::now();
     for (int frame = 0; frame < timedFrames; ++frame) drawFrame(window, scene, texture, camera);
     glFinish();

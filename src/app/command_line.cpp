@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/drawing_target.h"
+#include "app/printable.h"
 
 namespace {
 
@@ -41,15 +42,8 @@ std::optional<std::uint32_t> parseSeed(const std::string& text) {
     return static_cast<std::uint32_t>(value);
 }
 
-// An argument quoted into the one line that names it, with control characters such as a
-// newline shown as '?' so the line stays one line.
 std::string quoted(const std::string& argument) {
-    std::string line = "\"";
-    for (const char c : argument) {
-        const auto byte = static_cast<unsigned char>(c);
-        line += byte < 0x20 || byte == 0x7f ? '?' : c;
-    }
-    return line + "\"";
+    return "\"" + printable(argument) + "\"";
 }
 
 std::string applySeed(Options& options, const std::string& value) {

@@ -77,30 +77,15 @@ std::optional<GuestWindow> openGuestWindow(ViewerDisplay& viewer, const DrawingT
     guest.width = static_cast<unsigned>(attributes->width);
     guest.height = static_cast<unsigned>(attributes->height);
 
-    XVisualInfo pattern{};
-    pattern.visualid = chooseSinglySampledVisual(viewer);
-    int count = 0;
-    XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask, &pattern, &count);
-    XSetWindowAttributes settings{};
-    const Colormap colormap =
-        XCreateColormap(display, RootWindowOfScreen(attributes->screen), visual->visual, AllocNone);
-    settings.colormap = colormap;
-    settings.border_pixel = 0;
-    settings.background_pixel = 0;
-    // The viewer's connection hears of the child going with its target.
-    settings.event_mask = StructureNotifyMask;
     // A child of the root is a top-level window, which the window manager would frame and
     // place; it lies instead at the bottom, where the root's picture would be.
-    settings.override_redirect = target.kind == TargetKind::rootWindow;
-    const Window window = XCreateWindow(
-        display, guest.target, 0, 0, guest.width, guest.height, 0, visual->depth, InputOutput,
-        visual->visual, CWColormap | CWBorderPixel | CWBackPixel | CWEventMask | CWOverrideRedirect,
-        &settings);
-    XFree(visual);
-    adoptViewerWindow(viewer, window, colormap);
+    const bool onRoot = target.kind == TargetKind::rootWindow;
+    const Window window = createBlackWindow(viewer, guest.target, chooseSinglySampledVisual(viewer),
+                                            guest.width, guest.height, onRoot);
+    adoptViewerWindow(viewer, window);
     letInputThrough(display, window);
     XMapWindow(display, window);
-    if (target.kind == TargetKind::rootWindow) XLowerWindow(display, window);
+    if (onRoot) XLowerWindow(display, window);
     // The window library's connection must find the child; a refused one is named by the
     // viewer's error handler first.
     XSync(display, False);

@@ -65,22 +65,19 @@ struct ServiceCall {
 using ServiceCalls = std::array<ServiceCall, idleServices.size()>;
 
 // The suspend request came with version 1.1 of the extension; an older server would answer
-// it with an error, which Xlib's default handler turns into an exit.
-Display* suspendServerSaver() {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) return nullptr;
+// it with an error. False when the server cannot suspend its saver.
+bool suspendServerSaver(Display* display) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XScreenSaverQueryExtension(display, &eventBase, &errorBase) ||
         !XScreenSaverQueryVersion(display, &major, &minor) || major < 1 ||
         (major == 1 && minor < 1)) {
-        XCloseDisplay(display);
-        return nullptr;
+        return false;
     }
     XScreenSaverSuspend(display, True);
     // Suspending stops the countdown but leaves a saver that already runs running.
     XResetScreenSaver(display);
     XFlush(display);
-    return display;
+    return true;
 }
 
 std::uint64_t microseconds(Clock::duration duration) {
@@ -199,9 +196,9 @@ void holdSessionIdle(std::uint32_t toplevel, std::future<void> released) {
 
 }  // namespace
 
-IdleInhibition inhibitIdle(std::uint32_t toplevel) {
+IdleInhibition inhibitIdle(_XDisplay* display, std::uint32_t toplevel) {
     IdleInhibition inhibition;
-    inhibition.display = suspendServerSaver();
+    if (suspendServerSaver(display)) inhibition.display = display;
     // The worker takes no signals: a terminating one must reach the frame loop's flag, and
     // its waits need not deal with interruptions. It inherits the mask it is started with.
     sigset_t allSignals, previousMask;
@@ -223,7 +220,8 @@ void releaseIdle(IdleInhibition& inhibition) {
         inhibition.sessionWorker.join();
     }
     if (inhibition.display != nullptr) {
-        XCloseDisplay(inhibition.display);
+        XScreenSaverSuspend(inhibition.display, False);
+        XFlush(inhibition.display);
         inhibition.display = nullptr;
     }
 }

@@ -42,7 +42,7 @@ int showGlobe(ViewerDisplay& display, const Options& options, std::uint32_t seed
     // Nobody types at the viewer while watching it; the screen must not blank meanwhile.
     // Every return from here on must pass releaseIdle(), which ends its worker thread.
     IdleInhibition idleInhibition =
-        inhibitIdle(static_cast<std::uint32_t>(window.getSystemHandle()));
+        inhibitIdle(display.display, static_cast<std::uint32_t>(window.getSystemHandle()));
 
     // The scene is set up while the worker ends.
     sf::Texture texture;

@@ -84,6 +84,13 @@ std::string spawnChecker(MusicStart& start, int music) {
     return {};
 }
 
+// A child that has not ended is killed, and waited for so that it leaves no zombie.
+void killChecker(pid_t checker, int* status) {
+    kill(checker, SIGKILL);
+    while (waitpid(checker, status, 0) < 0 && errno == EINTR) {
+    }
+}
+
 std::string reapFault(int status) {
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
     if (WIFSIGNALED(status))
@@ -128,9 +135,7 @@ bool musicCheckEnded(MusicStart& start, std::string& fault) {
     pid_t ended = waitpid(start.checker, &status, WNOHANG);
     if (ended == 0 && std::chrono::steady_clock::now() < start.checkDeadline) return false;
     if (ended == 0) {
-        kill(start.checker, SIGKILL);
-        while (waitpid(start.checker, &status, 0) < 0 && errno == EINTR) {
-        }
+        killChecker(start.checker, &status);
         fault = "it does not decode in time";
     } else if (ended < 0) {
         fault = errorText("cannot check it", errno);
@@ -143,9 +148,7 @@ bool musicCheckEnded(MusicStart& start, std::string& fault) {
 
 void abandonMusicStart(MusicStart& start) {
     if (start.stage != MusicStart::Stage::checking || start.checker <= 0) return;
-    kill(start.checker, SIGKILL);
-    while (waitpid(start.checker, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    killChecker(start.checker, nullptr);
     start.checker = -1;
     start.stage = MusicStart::Stage::over;
 }

@@ -13,6 +13,8 @@
 #include <iostream>
 #include <new>
 
+#include "app/printable.h"
+
 namespace {
 
 constexpr const char* picturesKey = "XDG_PICTURES_DIR";
@@ -31,17 +33,6 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 bool isFolder(const std::string& path) {
     struct stat status {};
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// A path from the user's files in a line of ours, with control characters such as a newline
-// shown as '?' so the line stays one line.
-std::string printable(const std::string& text) {
-    std::string line;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        line += byte < 0x20 || byte == 0x7f ? '?' : c;
-    }
-    return line;
 }
 
 std::optional<std::string> homeFolder() {

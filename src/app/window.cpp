@@ -235,31 +235,15 @@ void fitNormalWindow(int& width, int& height) {
 }
 
 // Borderless at the top left, at the screen's size, or a normal window of its own size, in
-// the chosen visual; black wherever nothing has been drawn yet, from the moment it shows.
-// The viewer's connection hears of it being shown and destroyed.
+// the chosen visual.
 Window createWindow(ViewerDisplay& viewer, bool normal) {
     Display* display = viewer.display;
-    const int screen = DefaultScreen(display);
-    XVisualInfo pattern{};
-    pattern.visualid = viewer.visualId;
-    pattern.screen = screen;
-    int count = 0;
-    XVisualInfo* visual =
-        XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &pattern, &count);
-    viewer.colormap =
-        XCreateColormap(display, RootWindow(display, screen), visual->visual, AllocNone);
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = 0;
-    attributes.border_pixel = 0;
-    attributes.colormap = viewer.colormap;
-    attributes.event_mask = StructureNotifyMask;
-    int width = DisplayWidth(display, screen), height = DisplayHeight(display, screen);
+    int width = DisplayWidth(display, DefaultScreen(display));
+    int height = DisplayHeight(display, DefaultScreen(display));
     if (normal) fitNormalWindow(width, height);
     const Window window =
-        XCreateWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), 0, visual->depth, InputOutput, visual->visual,
-                      CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
-    XFree(visual);
+        createBlackWindow(viewer, DefaultRootWindow(display), viewer.visualId,
+                          static_cast<unsigned>(width), static_cast<unsigned>(height), false);
     describeWindow(display, window, width, height, normal);
     // A window the server refused is named by the error handler before anyone uses it.
     XSync(display, False);
@@ -411,9 +395,30 @@ unsigned long chooseSinglySampledVisual(const ViewerDisplay& viewer) {
     return chooseVisual(viewer.display, 0).value_or(viewer.visualId);
 }
 
-void adoptViewerWindow(ViewerDisplay& viewer, unsigned long window, unsigned long colormap) {
+unsigned long createBlackWindow(ViewerDisplay& viewer, unsigned long parent, unsigned long visualId,
+                                unsigned width, unsigned height, bool overrideRedirect) {
+    Display* display = viewer.display;
+    XVisualInfo pattern{};
+    pattern.visualid = visualId;
+    int count = 0;
+    XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask, &pattern, &count);
+    viewer.colormap =
+        XCreateColormap(display, RootWindow(display, visual->screen), visual->visual, AllocNone);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = 0;
+    attributes.border_pixel = 0;
+    attributes.colormap = viewer.colormap;
+    attributes.event_mask = StructureNotifyMask;
+    attributes.override_redirect = overrideRedirect;
+    const Window window = XCreateWindow(
+        display, parent, 0, 0, width, height, 0, visual->depth, InputOutput, visual->visual,
+        CWBackPixel | CWBorderPixel | CWColormap | CWEventMask | CWOverrideRedirect, &attributes);
+    XFree(visual);
+    return window;
+}
+
+void adoptViewerWindow(ViewerDisplay& viewer, unsigned long window) {
     viewer.window = ownWindow = window;
-    viewer.colormap = colormap;
 }
 
 bool viewerCloseRequested(ViewerDisplay& viewer) {

@@ -63,10 +63,17 @@ bool useViewerWindow(sf::Window& window, unsigned long handle, bool multisampled
 // and hold up the end of a frame, and so the end on SIGTERM.
 unsigned long chooseSinglySampledVisual(const ViewerDisplay& display);
 
-// Takes `window`, made on the viewer's connection with `colormap`, as the viewer's window:
-// requests naming it once another client destroyed it are no failure, and closeDisplay
-// destroys it and frees the colormap.
-void adoptViewerWindow(ViewerDisplay& display, unsigned long window, unsigned long colormap);
+// A window under `parent` at its top left, in the OpenGL visual `visualId`, black wherever
+// nothing has been drawn yet from the moment it shows; the viewer's connection hears of it
+// being shown, resized and destroyed. Its colormap becomes the display's, which
+// closeDisplay frees; `overrideRedirect` keeps window managers from framing and placing it.
+unsigned long createBlackWindow(ViewerDisplay& display, unsigned long parent,
+                                unsigned long visualId, unsigned width, unsigned height,
+                                bool overrideRedirect);
+
+// Takes `window`, made by createBlackWindow, as the viewer's window: requests naming it once
+// another client destroyed it are no failure, and closeDisplay destroys it.
+void adoptViewerWindow(ViewerDisplay& display, unsigned long window);
 
 // True once the viewer's window has been asked to close (the window manager's close request)
 // or destroyed from outside (another client's XDestroyWindow): the viewer then ends as on

@@ -29,10 +29,7 @@ struct Globe {
 // Appends gridSize * gridSize unit-sphere points and six indices per point.
 void generateSphere(std::vector<std::uint32_t>& indices, std::vector<glm::vec3>& positions);
 
-// A uniform random direction built from two draws of rand().
-glm::vec3 randomUnitVector();
-
-// The same direction from two given draws (each in [0, RAND_MAX]).
+// A uniform random direction from two draws of rand() (each in [0, RAND_MAX]).
 glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw);
 
 // faultCount directions drawn from rand(), two draws each, in the order the cuts use them.

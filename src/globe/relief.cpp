@@ -25,10 +25,6 @@ glm::vec3 unitVectorFromDraws(int firstDraw, int secondDraw) {
     return inGlobeEnvironment([&] { return directionFromDraws(firstDraw, secondDraw); });
 }
 
-glm::vec3 randomUnitVector() {
-    return inGlobeEnvironment(drawDirection);
-}
-
 std::vector<glm::vec3> randomDirections() {
     return inGlobeEnvironment([] {
         std::vector<glm::vec3> directions(faultCount);

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 #include <glm/geometric.hpp>
-#include <vector>
 
 #include "globe/globe.h"
 #include "globe/relief_kernels.h"

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cfloat>
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <glm/vec3.hpp>
