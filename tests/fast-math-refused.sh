@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Compiles a file that includes the relief's rule: plainly, which must succeed, and with each
-# kind of fast-math, which must stop at the rule's own refusal. Given a compiler for 32-bit x86
-# too, checks that it refuses the x87 unit's excess precision.
-# Usage: fast-math-refused.sh COMPILER SOURCE_DIR GLM_INCLUDE_DIR [I686_COMPILER]
+# kind of fast-math, which must stop at the rule's own refusal; with the compiler for 32-bit
+# x86, checks that it refuses the x87 unit's excess precision.
+# Usage: fast-math-refused.sh COMPILER SOURCE_DIR GLM_INCLUDE_DIR I686_COMPILER
 set -uo pipefail
-compiler=$1 sources=$2 glm=$3 i686=${4:-}
+compiler=$1 sources=$2 glm=$3 i686=$4
 status=0
 
 compile() {  # compile COMPILER FLAGS...: prints what the compiler says
@@ -34,8 +34,6 @@ for flags in -ffast-math -Ofast "-fassociative-math -fno-signed-zeros -fno-trapp
     # shellcheck disable=SC2086 # each entry is a set of flags
     refuses "cannot be built with fast-math" "$compiler" $flags
 done
-if [ -n "$i686" ]; then
-    refuses "without excess precision" "$i686" -mfpmath=387
-    builds "$i686" -msse2 -mfpmath=sse
-fi
+refuses "without excess precision" "$i686" -mfpmath=387
+builds "$i686" -msse2 -mfpmath=sse
 exit $status

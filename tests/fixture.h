@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "globe/globe.h"
@@ -22,11 +23,17 @@ inline Globe sphere() {
     return globe;
 }
 
+// The positions pushed in and out by the cuts a start with the seed draws.
+inline std::vector<glm::vec3> relief(std::vector<glm::vec3> positions, unsigned seed) {
+    std::srand(seed);
+    applyFaults(positions);
+    return positions;
+}
+
 inline const Globe& testGlobe() {
     static const Globe globe = [] {
         Globe built = sphere();
-        std::srand(testSeed);
-        applyFaults(built.positions);
+        built.positions = relief(std::move(built.positions), testSeed);
         return built;
     }();
     return globe;

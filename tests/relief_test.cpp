@@ -17,12 +17,6 @@ namespace {
 
 using Positions = std::vector<glm::vec3>;
 
-Positions relief(Positions positions, unsigned seed) {
-    std::srand(seed);
-    applyFaults(positions);
-    return positions;
-}
-
 // The rule and the block driver compute in their caller's environment: here in the globe's own,
 // as from the entry points, even if the test program started with flush-to-zero set.
 Positions byTheRule(Positions positions, const Positions& directions) {

@@ -108,8 +108,9 @@ grab_again() {
     mv "$1.next" "$1"
 }
 
-# The system's python3 has python3-xlib, whichever python3 comes first on the PATH.
-x_probe() { /usr/bin/python3 "$BATS_TEST_DIRNAME/x_probe.py" "$@"; }
+# The system's python3 has python3-xlib and dbusmock, whichever python3 comes first on the PATH.
+PYTHON=/usr/bin/python3
+x_probe() { "$PYTHON" "$BATS_TEST_DIRNAME/x_probe.py" "$@"; }
 # Another client can take the pointer and keyboard grabs on the root window, as a screen
 # locker does first.
 locker_can_grab() { x_probe grabs; }
@@ -144,10 +145,10 @@ globe_is_round_and_centred() {
         box_height * 100 / area_height >= 78 && box_height * 100 / area_height <= 94))
 }
 
-# Nothing on standard error but SFML's note on vertical sync; a missing file fails.
-stderr_is_clean() {
-    [ -f "$RUN_DIR/stderr" ] && ! grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"
-}
+# What the viewer said on standard error, but SFML's note on vertical sync.
+said() { grep -v '^Setting vertical sync not supported$' "$RUN_DIR/stderr"; }
+# Nothing said; a missing file fails.
+stderr_is_clean() { [ -f "$RUN_DIR/stderr" ] && ! said; }
 
 # open_target GEOMETRY: a window of xmessage, a plain X client, titled for this test only, for
 # the viewer to draw into; TARGET is its id, TARGET_CLIENT the client's process id.
@@ -169,8 +170,8 @@ end_processes() {
     done
 }
 
-# Grabs the target window, with the viewer's drawing in it, into $1.
-grab_target() { import -window "$TARGET" "ppm:$1"; }
+# grab_window ID FILE: grabs the window, with the viewer's drawing in it.
+grab_window() { import -window "$1" "ppm:$2"; }
 # True when the grab $1 shows a globe: its middle lit, its top left corner black, where the
 # bare screen's weave of black and white shows first.
 shows_globe() {
@@ -178,10 +179,15 @@ shows_globe() {
         '%[fx:p{0,0}.intensity + p{1,0}.intensity == 0 && p{w/2,h/2}.intensity > 0]' info:)" = 1 ]
 }
 
-# wait_for_globe_in_target FILE: grabs the window's area into FILE until it shows a round globe
-# in the window's band that has turned since the grab before, so that it is being drawn now.
-wait_for_globe_in_target() { rm -f "$1" && within "$PATIENCE" target_shows_turning_globe "$1"; }
-target_shows_turning_globe() {
-    [ "$(grab_again "$1" grab_target)" = changed ] && shows_globe "$1" &&
+# wait_for_globe_in_target FILE: grabs the target window into FILE until it shows a round
+# globe in the window's band that has turned since the grab before, so that it is being drawn
+# now.
+wait_for_globe_in_target() {
+    rm -f "$1" && within "$PATIENCE" shows_turning_globe "$1" grab_window "$TARGET"
+}
+# shows_turning_globe FILE GRAB...: grabs anew into FILE with the command, which shows a whole
+# globe, round and in the middle, that has turned since the grab before.
+shows_turning_globe() {
+    [ "$(grab_again "$1" "${@:2}")" = changed ] && shows_globe "$1" &&
         globe_is_round_and_centred "$1"
 }

@@ -47,7 +47,7 @@ EOF
 stop_screensaver() {
     [ -n "${SAVER:-}" ] || return 0
     xscreensaver-command -exit >/dev/null 2>&1 || kill "$SAVER" 2>/dev/null || true
-    within 10 bash -c "! kill -0 $SAVER 2>/dev/null" || kill -KILL "$SAVER" 2>/dev/null || true
+    within 10 process_ended "$SAVER" || kill -KILL "$SAVER" 2>/dev/null || true
     wait "$SAVER" 2>/dev/null || true
     SAVER=
 }
@@ -82,10 +82,8 @@ screen_shows_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centr
     # Once a whole frame shows the globe, a second later the picture has changed: it turns
     # by itself.
     within "$PATIENCE" screen_shows_globe "$RUN_DIR/shown.ppm"
-    grab "$RUN_DIR/first.ppm"
     sleep 1
-    screen_differs_from "$RUN_DIR/first.ppm"
-    screen_shows_globe "$RUN_DIR/second.ppm"
+    shows_turning_globe "$RUN_DIR/shown.ppm" grab
     # The child the viewer put in the window xscreensaver made for it.
     child=$(xwininfo -id "$(xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}')" -children |
         awk '/^ +0x/ {print $1}')

@@ -6,7 +6,7 @@ bats_require_minimum_version 1.5.0
 
 # The other program's window some tests open, gone with the test, and the key repeat back on.
 teardown() {
-    end_processes "${OTHER:-}"
+    close_target
     stop_viewer
     xset r on
 }
@@ -52,13 +52,11 @@ outline_width_between() {
     xdotool keydown Right
     within "$PATIENCE" screen_differs_from "$RUN_DIR/still.ppm"
     # Alt+Tab to another window, where Right is let go.
-    local title=other-$BATS_TEST_NUMBER
-    xmessage -title "$title" -center "$title" 3>&- &
-    OTHER=$!
-    within "$PATIENCE" focused xdotool search --all --onlyvisible --name "^$title\$"
+    open_target 300x100+490+310
+    within "$PATIENCE" focused echo "$TARGET"
     xdotool keyup Right
     locker_can_grab
-    end_processes "$OTHER" && OTHER=
+    close_target
     within "$PATIENCE" viewer_focused
     locker_can_grab
     within 15 stays_still "$RUN_DIR/still.ppm"
