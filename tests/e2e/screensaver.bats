@@ -79,11 +79,10 @@ screen_shows_globe() { grab "$1" && shows_globe "$1" && globe_is_round_and_centr
     xscreensaver-command -activate
     local hack child
     hack=$(within "$PATIENCE" saver_viewer)
-    # Once a whole frame shows the globe, a second later the picture has changed: it turns
-    # by itself.
+    # Once a whole frame shows the globe, a later one shows it turned: it turns by itself. At
+    # a screensaver's low priority on a busy machine a frame may take over a second.
     within "$PATIENCE" screen_shows_globe "$RUN_DIR/shown.ppm"
-    sleep 1
-    shows_turning_globe "$RUN_DIR/shown.ppm" grab
+    within 10 shows_turning_globe "$RUN_DIR/shown.ppm" grab
     # The child the viewer put in the window xscreensaver made for it.
     child=$(xwininfo -id "$(xwininfo -root -tree | awk '/"XScreenSaver": \(/ {print $1}')" -children |
         awk '/^ +0x/ {print $1}')
